@@ -1,0 +1,29 @@
+# The two commands: `make run` and `make test` (and `make bench`). Each installs
+# what is missing, configures and builds, then runs.
+BUILD_DIR := build/mingw
+LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
+
+.PHONY: all setup configure build run test bench clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+configure: setup
+	@cmake --preset mingw -DFETCHCONTENT_SOURCE_DIR_LUA=$(LUA_SOURCES) >/dev/null
+
+build: configure
+	@cmake --build --preset mingw
+
+run: build
+	@scripts/run.sh
+
+test: build
+	@scripts/test.sh
+
+bench: build
+	@scripts/bench.sh
+
+clean:
+	rm -rf build
