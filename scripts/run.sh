@@ -4,7 +4,7 @@
 # seconds, saves a screenshot of the client area and closes the window.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-BUILD_DIR="$PWD/build/mingw"
+BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 source scripts/wine.sh
 prepare_wine_prefix
 launcher="$BUILD_DIR/tools/launcher.exe"

@@ -2,7 +2,7 @@
 # Runs the whole test suite under Xvfb with the build's own Wine prefix.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-BUILD_DIR="$PWD/build/mingw"
+BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 source scripts/display.sh
 source scripts/wine.sh
 prepare_wine_prefix
