@@ -12,6 +12,3 @@ bool LoadFragmentShader() {
 bool LoadVertexShader() {
     return false;
 }
-bool LoadMaterial() {
-    return false;
-}

@@ -1,0 +1,89 @@
+#include <iostream>
+#include <string>
+
+#include "graphics/graphics_context.h"
+#include "lua.hpp"
+#include "material/lua_error_position.h"
+#include "material/material_file.h"
+
+namespace {
+
+const char materialPath[] = "data/material.material";
+
+// Syntax errors name the chunk as Lua shortens "@data/material.material";
+// a name that fits is kept whole, so the path itself is the chunk's name.
+static_assert(sizeof(materialPath) <= LUA_IDSIZE, "Lua would shorten the material's chunk name");
+
+// Far beyond what any material needs (a table constructor takes a few dozen),
+// yet a fraction of a second: a material that never returns must not hold
+// start-up forever.
+const int instructionBudget = 100000000;
+
+// A count hook runs as part of the Lua function it interrupts, so the error
+// gets that function's position just as Lua's own runtime errors do.
+void StopEndlessChunk(lua_State* L, lua_Debug* debug) {
+    lua_getinfo(L, "Sl", debug);
+    lua_pushfstring(L, "%s:%d: the asset file did not finish within %d instructions",
+                    debug->short_src, debug->currentline, instructionBudget);
+    lua_error(L);
+}
+
+// The name that Lua's runtime errors give the loaded chunk at -1: the file's
+// path for a source file, the embedded source name for a precompiled chunk
+// ("?" when it was stripped).
+std::string GetChunkId(lua_State* L) {
+    lua_Debug debug;
+    lua_pushvalue(L, -1);
+    lua_getinfo(L, ">S", &debug);
+    return debug.short_src;
+}
+
+// Runs the file and leaves what it returned on the stack; on an error, reports
+// it and leaves the stack empty.
+bool RunMaterialFile(lua_State* L) {
+    const int loadStatus = luaL_loadfile(L, materialPath);
+    if (loadStatus != LUA_OK) {
+        // Only syntax errors carry a position; a precompiled chunk's load
+        // errors name the file without one and are left alone by the rewrite.
+        ReportLuaError(L, loadStatus == LUA_ERRSYNTAX ? materialPath : nullptr);
+        return false;
+    }
+    const std::string chunkId = GetChunkId(L);
+    lua_sethook(L, StopEndlessChunk, LUA_MASKCOUNT, instructionBudget);
+    const int callStatus = lua_pcall(L, 0, LUA_MULTRET, 0);
+    if (callStatus != LUA_OK) {
+        ReportLuaError(L, callStatus == LUA_ERRRUN ? chunkId.c_str() : nullptr);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void ReportLuaError(lua_State* L, const char* chunkId) {
+    std::size_t length = 0;
+    const char* text = lua_tolstring(L, -1, &length);
+    if (text == nullptr) {
+        std::cerr << "The asset file failed with an error value that is not text (a "
+                  << lua_typename(L, lua_type(L, -1)) << ")\n";
+    } else if (chunkId == nullptr) {
+        std::cerr << std::string(text, length);
+    } else {
+        std::cerr << RewriteErrorPosition(std::string(text, length), chunkId);
+    }
+    lua_pop(L, 1);
+}
+
+bool LoadMaterial() {
+    const HWND owner = g_graphics.window;
+    lua_State* L = luaL_newstate();
+    if (L == nullptr) {
+        std::cerr << "Failed to create a new Lua state\n";
+        return false;
+    }
+    // No library is opened: the file describes data and may use the language
+    // alone.
+    const bool loaded = RunMaterialFile(L) && ReadAssetTable(L, g_graphics.material, owner);
+    lua_close(L);
+    return loaded;
+}

@@ -1,0 +1,109 @@
+#include <iostream>
+
+#include "lua.hpp"
+#include "material/material_file.h"
+
+namespace {
+
+const char noColorModifierText[] = "g_colorModifier does not exist. Using default values.";
+const char noColorModifierCaption[] = "No ColorModifier";
+
+// Replaces the table at -1 by its field key when that is a table; otherwise
+// says so, pops the field and gives false.
+bool PushNestedTable(lua_State* L, const char* key) {
+    lua_pushstring(L, key);
+    lua_gettable(L, -2);
+    if (lua_type(L, -1) == LUA_TTABLE) {
+        return true;
+    }
+    std::cerr << "The value at \"" << key << "\" must be a table (instead of a "
+              << lua_typename(L, lua_type(L, -1)) << ")\n";
+    lua_pop(L, 1);
+    return false;
+}
+
+void ReadPath(lua_State* L, const char* key, std::string& path) {
+    lua_pushstring(L, key);
+    lua_gettable(L, -2);
+    // A number counts too, as Lua's text for it. Building the string from the
+    // C text keeps the path up to its first zero byte, all a file name can hold.
+    if (lua_isstring(L, -1)) {
+        path = lua_tostring(L, -1);
+    }
+    lua_pop(L, 1);
+}
+
+// With the array at -1. Components read before a failing element stay stored.
+bool ReadColorComponents(lua_State* L, float (&color)[3]) {
+    for (int k = 1; k <= 3; ++k) {
+        lua_pushinteger(L, k);
+        lua_gettable(L, -2);
+        const bool isNumber = lua_isnumber(L, -1) != 0;
+        if (isNumber) {
+            color[k - 1] = static_cast<float>(lua_tonumber(L, -1));
+        }
+        lua_pop(L, 1);
+        if (!isNumber) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadAssetTable(lua_State* L, Material& material, HWND owner) {
+    const int count = lua_gettop(L);
+    if (count != 1) {
+        std::cerr << "Asset files must return a single table (instead of " << count << " values)\n";
+        lua_pop(L, count);
+        return false;
+    }
+    if (lua_type(L, -1) != LUA_TTABLE) {
+        std::cerr << "Asset files must return a table (instead of a "
+                  << lua_typename(L, lua_type(L, -1)) << ")\n";
+        lua_pop(L, 1);
+        return false;
+    }
+    const bool read = ReadShaders(L, material) && ReadConstants(L, material, owner);
+    lua_pop(L, 1);
+    return read;
+}
+
+bool ReadShaders(lua_State* L, Material& material) {
+    if (!PushNestedTable(L, "shaders")) {
+        return false;
+    }
+    const bool read = ReadShaderPaths(L, material);
+    lua_pop(L, 1);
+    return read;
+}
+
+bool ReadConstants(lua_State* L, Material& material, HWND owner) {
+    if (!PushNestedTable(L, "constants")) {
+        return false;
+    }
+    const bool read = ReadColorModifier(L, material, owner);
+    lua_pop(L, 1);
+    return read;
+}
+
+bool ReadShaderPaths(lua_State* L, Material& material) {
+    ReadPath(L, "vertexShader", material.vertexShaderPath);
+    ReadPath(L, "fragmentShader", material.fragmentShaderPath);
+    return true;
+}
+
+bool ReadColorModifier(lua_State* L, Material& material, HWND owner) {
+    lua_pushstring(L, "g_colorModifier");
+    lua_gettable(L, -2);
+    const bool read =
+        lua_type(L, -1) == LUA_TTABLE && ReadColorComponents(L, material.colorModifier);
+    if (!read) {
+        MessageBoxA(owner, noColorModifierText, noColorModifierCaption, MB_OK | MB_ICONWARNING);
+        // -1.0 tells the renderer to restore the shader's declared defaults.
+        material.colorModifier[0] = -1.0f;
+    }
+    lua_pop(L, 1);
+    return read;
+}
