@@ -70,22 +70,22 @@ Constants g_constants;
 
 std::vector<DWORD> ReadShaderFile(const char* path) {
     std::vector<DWORD> code;
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "cannot open %s\n", path);
         return code;
     }
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
-    if (size > 0) {
-        code.resize((static_cast<size_t>(size) + 3) / 4);
-        if (std::fread(code.data(), 1, static_cast<size_t>(size), file) !=
-            static_cast<size_t>(size)) {
+    LARGE_INTEGER size;
+    DWORD read = 0;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x1000000) {
+        const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+        code.resize((bytes + 3) / 4);
+        if (!ReadFile(file, code.data(), bytes, &read, nullptr) || read != bytes) {
             code.clear();
         }
     }
-    std::fclose(file);
+    CloseHandle(file);
     return code;
 }
 
