@@ -28,8 +28,9 @@ struct Material {
 };
 
 // Reads a whole file into a malloc'd buffer that the caller frees. message,
-// when given, receives the failure's text.
-bool LoadShaderFile(const char* path, void*& buffer, std::string* message);
+// when given, receives the failure's text; size, when given, the buffer's
+// byte count (0 without a buffer).
+bool LoadShaderFile(const char* path, void*& buffer, std::string* message, DWORD* size = nullptr);
 bool LoadFragmentShader();
 bool LoadVertexShader();
 bool LoadMaterial();

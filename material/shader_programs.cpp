@@ -1,0 +1,68 @@
+#include <cstdlib>
+
+#include "graphics/graphics_context.h"
+#include "material/bytecode_check.h"
+#include "material/material.h"
+
+namespace {
+
+// The byte code as Direct3D and D3DX take it, or null when the bytes are no
+// whole shader of that kind: their readers take no length, so a truncated or
+// foreign file must not reach them. Such a file counts as a failed creation.
+const DWORD* CheckedByteCode(const void* buffer, DWORD size, ShaderKind kind) {
+    return IsShaderByteCode(buffer, size, kind) ? static_cast<const DWORD*>(buffer) : nullptr;
+}
+
+// A constant the table does not hold gives a null handle; so does no table.
+void LookUpConstant(ID3DXConstantTable* table, const char* name, D3DXHANDLE& handle) {
+    if (table != nullptr) {
+        handle = table->GetConstantByName(nullptr, name);
+    }
+}
+
+} // namespace
+
+bool LoadFragmentShader() {
+    Material& material = g_graphics.material;
+    // The reader's own message is not shown: a missing file shows as the
+    // failed creation below.
+    void* buffer = nullptr;
+    DWORD size = 0;
+    LoadShaderFile(material.fragmentShaderPath.c_str(), buffer, nullptr, &size);
+
+    HRESULT result = D3DERR_INVALIDCALL;
+    if (const DWORD* byteCode = CheckedByteCode(buffer, size, ShaderKind::Fragment)) {
+        result = g_graphics.device->CreatePixelShader(byteCode, &material.fragmentShaderObject);
+        D3DXGetShaderConstantTable(byteCode, &material.fragmentConstantTable);
+    }
+    LookUpConstant(material.fragmentConstantTable, "g_colorModifier", material.colorModifierHandle);
+    if (FAILED(result)) {
+        MessageBoxA(g_graphics.window, "DirectX failed to create the fragment shader",
+                    "No Fragment Shader", MB_OK | MB_ICONERROR);
+    }
+    std::free(buffer);
+    return SUCCEEDED(result);
+}
+
+bool LoadVertexShader() {
+    Material& material = g_graphics.material;
+    void* buffer = nullptr;
+    DWORD size = 0;
+    LoadShaderFile(material.vertexShaderPath.c_str(), buffer, nullptr, &size);
+
+    HRESULT result = D3DERR_INVALIDCALL;
+    if (const DWORD* byteCode = CheckedByteCode(buffer, size, ShaderKind::Vertex)) {
+        result = g_graphics.device->CreateVertexShader(byteCode, &material.vertexShaderObject);
+        D3DXGetShaderConstantTable(byteCode, &material.vertexConstantTable);
+    }
+    ID3DXConstantTable* table = material.vertexConstantTable;
+    LookUpConstant(table, "g_transform_worldToView", material.worldToViewHandle);
+    LookUpConstant(table, "g_transform_viewToScreen", material.viewToScreenHandle);
+    LookUpConstant(table, "g_transform_modelToWorld", material.modelToWorldHandle);
+    if (FAILED(result)) {
+        MessageBoxA(g_graphics.window, "DirectX failed to create the vertex shader",
+                    "No Vertex Shader", MB_OK | MB_ICONERROR);
+    }
+    std::free(buffer);
+    return SUCCEEDED(result);
+}
