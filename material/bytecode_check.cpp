@@ -52,18 +52,15 @@ bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind) {
         if (token == endToken) {
             return true;
         }
-        std::size_t length = 0;
         if ((token & D3DSI_OPCODE_MASK) == D3DSIO_COMMENT) {
-            length = (token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;
+            at += 1 + ((token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT);
         } else if ((token & parameterBit) != 0) {
             return false; // a parameter where an instruction should start
         } else {
-            length = InstructionLength(tokens, at, count, lengthInOpcode);
+            at += 1 + InstructionLength(tokens, at, count, lengthInOpcode);
         }
-        if (length > count - at - 1) {
-            return false;
-        }
-        at += 1 + length;
     }
+    // A comment or instruction that runs past the last token ends the walk
+    // here too, without the end token having been met inside the bytes.
     return false;
 }
