@@ -18,7 +18,7 @@ const D3DCOLOR clearColor = 0xFF000000; // opaque black
 // a NaN included, is sent as the three floats.
 void SetColorModifier(IDirect3DDevice9* device) {
     const Material& material = g_graphics.material;
-    if (material.fragmentConstantTable == nullptr) {
+    if (device == nullptr || material.fragmentConstantTable == nullptr) {
         return;
     }
     if (material.colorModifier[0] == useShaderDefaults) {
@@ -91,14 +91,12 @@ void DrawMesh(const Mesh& mesh) {
 
 void RenderFrame() {
     g_graphics.clock.BeginFrame();
-    IDirect3DDevice9* device = g_graphics.device;
-    // Without a device only time and movement go on.
-    if (device != nullptr) {
-        SetColorModifier(device);
-    }
+    SetColorModifier(g_graphics.device);
     ReadMovementKeys();
     ScaleCubeVelocity();
     MoveCubeAndCamera();
+    IDirect3DDevice9* device = g_graphics.device;
+    // Without a device only time and movement go on.
     if (device == nullptr) {
         return;
     }

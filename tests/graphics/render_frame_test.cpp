@@ -363,6 +363,9 @@ TEST(RenderFrameWithoutDevice, OnlyTimeAndMovementGoOn) {
     FakeKeyboard keyboard;
     FakeDirect3DScope d3d;
     counter.frequency = countsPerSecond;
+    // A table alone, which no constant can be set through without a device.
+    D3DXGetShaderConstantTable(somePixelCode, &g_graphics.material.fragmentConstantTable);
+    d3d.log.clear();
     keyboard.Press(VK_RIGHT);
     RenderFrame();
     counter.counter += countsPerSecond / 2;
