@@ -53,8 +53,8 @@ bool LoadShaderFile(const char* path, void*& buffer, std::string* message, DWORD
     if (size != nullptr) {
         *size = 0;
     }
-    const HANDLE file = CreateFileA(path, FILE_GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(path, FILE_GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         SetWindowsFailure(message, openFailure);
         return false;

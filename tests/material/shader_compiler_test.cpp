@@ -20,7 +20,8 @@ namespace {
 
 std::vector<DWORD> ReadTokens(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     std::vector<DWORD> tokens(bytes.size() / sizeof(DWORD));
     if (!tokens.empty()) {
         std::memcpy(tokens.data(), bytes.data(), tokens.size() * sizeof(DWORD));
@@ -139,8 +140,8 @@ TEST(CompiledShaders, FragmentShaderDeclaresTheColorModifierWithItsDefault) {
     table->Release();
 
     const std::string disassembly = Disassembly(tokens);
-    for (const char* instruction : {"ps_2_0", "dcl v0", "mul r0.xyz, v0", "mov r0.w, v0.w",
-                                    "mov oC0"}) {
+    for (const char* instruction :
+         {"ps_2_0", "dcl v0", "mul r0.xyz, v0", "mov r0.w, v0.w", "mov oC0"}) {
         EXPECT_NE(std::string::npos, disassembly.find(instruction)) << instruction;
     }
 }

@@ -156,8 +156,8 @@ TEST_F(ShadersOnRealDevice, RegistersHoldTheTransformsForRowVectorsInOrder) {
     ASSERT_EQ(D3D_OK, device->GetVertexShaderConstantF(0, &registers[0][0], 12));
 
     const D3DXMATRIX whole = modelToWorld * worldToView * viewToScreen;
-    for (const D3DXVECTOR4& point : {D3DXVECTOR4(0.5f, -2.0f, 3.0f, 1.0f),
-                                     D3DXVECTOR4(-4.0f, 1.5f, 0.25f, 1.0f)}) {
+    for (const D3DXVECTOR4& point :
+         {D3DXVECTOR4(0.5f, -2.0f, 3.0f, 1.0f), D3DXVECTOR4(-4.0f, 1.5f, 0.25f, 1.0f)}) {
         D3DXVECTOR4 expected;
         D3DXVec4Transform(&expected, &point, &whole);
         const D3DXVECTOR4 computed = ShaderTransform(registers, point);
@@ -178,7 +178,8 @@ std::uint32_t PixelAt(IDirect3DDevice9* device, int column, int row) {
                                                       D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
         SUCCEEDED(device->GetRenderTargetData(backBuffer, copy)) &&
         SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        std::memcpy(&pixel, static_cast<const char*>(locked.pBits) + row * locked.Pitch + column * 4,
+        std::memcpy(&pixel,
+                    static_cast<const char*>(locked.pBits) + row * locked.Pitch + column * 4,
                     sizeof(pixel));
         copy->UnlockRect();
     }
@@ -209,9 +210,10 @@ TEST_F(ShadersOnRealDevice, DrawsThroughTheTransformsWithTheModifiedColor) {
     IDirect3DVertexDeclaration9* declaration = nullptr;
     ASSERT_EQ(D3D_OK, device->CreateVertexDeclaration(vertexElements, &declaration));
     const D3DCOLOR color = D3DCOLOR_XRGB(0xC0, 0x80, 0xF0);
-    const ColoredVertex square[4] = {
-        {-1.0f, -1.0f, 0.0f, color}, {-1.0f, 1.0f, 0.0f, color},
-        {1.0f, -1.0f, 0.0f, color},  {1.0f, 1.0f, 0.0f, color}};
+    const ColoredVertex square[4] = {{-1.0f, -1.0f, 0.0f, color},
+                                     {-1.0f, 1.0f, 0.0f, color},
+                                     {1.0f, -1.0f, 0.0f, color},
+                                     {1.0f, 1.0f, 0.0f, color}};
     const D3DXMATRIX modelToWorld = Translation(3.0f, 1.0f, 0.0f);
     const D3DXMATRIX worldToView = Translation(-1.0f, 0.0f, 10.0f);
     D3DXMATRIX viewToScreen;

@@ -100,7 +100,8 @@ bool ParseType(const std::string& text, ConstantDeclaration& constant) {
     case D3DXPC_VECTOR:
         return times == std::string::npos && ParseDimension(shape, constant.columns);
     default:
-        return times != std::string::npos && ParseDimension(shape.substr(0, times), constant.rows) &&
+        return times != std::string::npos &&
+               ParseDimension(shape.substr(0, times), constant.rows) &&
                ParseDimension(shape.substr(times + 1), constant.columns);
     }
 }
@@ -126,7 +127,8 @@ bool ParseValues(const std::string& text, std::vector<float>& values) {
 }
 
 // One "@constant" line, already cut after the directive.
-bool ParseDeclaration(const std::string& text, ConstantDeclaration& constant, std::string& problem) {
+bool ParseDeclaration(const std::string& text, ConstantDeclaration& constant,
+                      std::string& problem) {
     const size_t equals = text.find('=');
     std::istringstream words(text.substr(0, equals));
     std::string name, registerText, classText, typeText, extra;
@@ -140,8 +142,8 @@ bool ParseDeclaration(const std::string& text, ConstantDeclaration& constant, st
     } else if (!ParseRegister(registerText, constant.registerIndex)) {
         problem = "'" + registerText + "' is not a float constant register such as c0";
     } else if (!ParseClass(classText, constant.parameterClass)) {
-        problem = "unknown class '" + classText +
-                  "' (scalar, vector, matrix_rows or matrix_columns)";
+        problem =
+            "unknown class '" + classText + "' (scalar, vector, matrix_rows or matrix_columns)";
     } else if (!ParseType(typeText, constant)) {
         problem = "type '" + typeText + "' does not fit class '" + classText + "'";
     } else if (equals != std::string::npos &&
@@ -192,7 +194,8 @@ bool ParseConstantDeclarations(const std::string& source, const std::string& fil
         }
         const size_t length = std::string(directive).size();
         if (comment.compare(0, length, directive) != 0 ||
-            (comment.size() > length && !std::isspace(static_cast<unsigned char>(comment[length])))) {
+            (comment.size() > length &&
+             !std::isspace(static_cast<unsigned char>(comment[length])))) {
             AddError(errors, fileName, lineNumber,
                      "unknown directive '" + comment.substr(0, comment.find_first_of(" \t")) +
                          "' (only @constant is known)");

@@ -52,7 +52,8 @@ D3DXSHADER_TYPEINFO TypeInfo(const ConstantDeclaration& constant) {
 
 std::string TargetName(DWORD version) {
     const std::string kind = (version >> 16) == 0xFFFE ? "vs" : "ps";
-    return kind + "_" + std::to_string((version >> 8) & 0xFF) + "_" + std::to_string(version & 0xFF);
+    return kind + "_" + std::to_string((version >> 8) & 0xFF) + "_" +
+           std::to_string(version & 0xFF);
 }
 
 std::vector<DWORD> BuildConstantTableComment(const std::vector<ConstantDeclaration>& constants,

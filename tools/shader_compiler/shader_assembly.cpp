@@ -24,7 +24,8 @@ int MessageLine(const std::string& message, size_t& textStart) {
     position += position == 5 ? 0 : 1;
     int line = 0;
     const size_t digits = position;
-    while (position < message.size() && std::isdigit(static_cast<unsigned char>(message[position]))) {
+    while (position < message.size() &&
+           std::isdigit(static_cast<unsigned char>(message[position]))) {
         line = line * 10 + (message[position++] - '0');
     }
     if (position == digits) {
