@@ -10,7 +10,8 @@
 #    session, so that the ratios are taken side by side on a shared machine.
 #    - Frame rate: Wine's fps meter (WINEDEBUG=fps) prints a line on every
 #      present that ends a 1.5 s interval; the first present and the first
-#      interval are warm-up, a run's figure is the median of the rest.
+#      interval are warm-up, and a run's figure is its fastest later interval
+#      (other work on the machine only ever slows a run down).
 #    - Start-up: from the moment this script execs Wine for the program to
 #      the first present that Wine's Direct3D executes. The fps channel also
 #      prints that very first present, and +timestamp stamps it with Wine's
