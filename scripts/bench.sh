@@ -27,7 +27,7 @@
 # BENCH_ROUNDS (default 5) and BENCH_SECONDS (measured seconds per run,
 # default 8) change the length.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 ROOT="$PWD"
 BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 ROUNDS="${BENCH_ROUNDS:-5}"
@@ -91,10 +91,10 @@ wait_for_first_present() {
 # there after ten seconds.
 close_program() {
   local name="$1" pid="$2" window
-  window=$(xdotool search --name "^${TITLE[$name]}\$" 2>/dev/null | head -n 1)
+  window=$(timeout 10 xdotool search --name "^${TITLE[$name]}\$" 2>/dev/null | head -n 1)
   if [ -n "$window" ]; then
-    xdotool windowfocus --sync "$window" 2>/dev/null
-    xdotool key alt+F4 2>/dev/null
+    timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
+    timeout 10 xdotool key alt+F4 2>/dev/null
   fi
   for _ in $(seq 40); do
     kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null; return 0; }
