@@ -1,0 +1,115 @@
+#include <algorithm>
+#include <set>
+#include <string>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+// The built program, as Windows sees its path.
+std::string GamePath() {
+    std::string path = GAME_EXE;
+    if (!path.empty() && path[0] == '/') {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+#pragma pack(push, 2)
+struct IconGroupHeader {
+    WORD reserved;
+    WORD type; // 1 for icons
+    WORD count;
+};
+struct IconGroupEntry {
+    BYTE width; // 0 means 256
+    BYTE height;
+    BYTE colorCount;
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytesInResource;
+    WORD id; // of the RT_ICON image
+};
+#pragma pack(pop)
+
+class GameResources : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module = LoadLibraryExA(GamePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module) << GamePath();
+    }
+    void TearDown() override {
+        if (module != nullptr) {
+            FreeLibrary(module);
+        }
+    }
+
+    std::string Resource(const char* type, int id) const {
+        const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
+        if (found == nullptr) {
+            return "";
+        }
+        const void* bytes = LockResource(LoadResource(module, found));
+        return std::string(static_cast<const char*>(bytes), SizeofResource(module, found));
+    }
+
+    // Size and bits per pixel of every image of an icon group, read from the
+    // images themselves (the group's own fields may be left 0 by tools).
+    std::multiset<std::pair<int, int>> IconImages(int groupId) const {
+        std::multiset<std::pair<int, int>> images;
+        const std::string group = Resource(MAKEINTRESOURCEA(14), groupId); // RT_GROUP_ICON
+        if (group.size() < sizeof(IconGroupHeader)) {
+            ADD_FAILURE() << "no icon group " << groupId;
+            return images;
+        }
+        IconGroupHeader header;
+        group.copy(reinterpret_cast<char*>(&header), sizeof(header));
+        EXPECT_EQ(1, header.type);
+        EXPECT_EQ(group.size(), sizeof(header) + header.count * sizeof(IconGroupEntry));
+        for (WORD i = 0; i < header.count; ++i) {
+            IconGroupEntry entry;
+            group.copy(reinterpret_cast<char*>(&entry), sizeof(entry),
+                       sizeof(header) + i * sizeof(entry));
+            const std::string image = Resource(MAKEINTRESOURCEA(3), entry.id); // RT_ICON
+            BITMAPINFOHEADER bitmap = {};
+            if (image.size() < sizeof(bitmap)) {
+                ADD_FAILURE() << "icon image " << entry.id << " of group " << groupId;
+                continue;
+            }
+            image.copy(reinterpret_cast<char*>(&bitmap), sizeof(bitmap));
+            // An icon bitmap's height counts the colour and the mask rows.
+            EXPECT_EQ(bitmap.biWidth, entry.width);
+            EXPECT_EQ(bitmap.biHeight / 2, entry.height);
+            images.insert({bitmap.biWidth, bitmap.biBitCount});
+        }
+        return images;
+    }
+
+    HMODULE module = nullptr;
+};
+
+const std::multiset<std::pair<int, int>> eightImages = {
+    {16, 4}, {16, 8}, {16, 32}, {32, 4}, {32, 8}, {32, 32}, {48, 8}, {48, 32}};
+
+} // namespace
+
+TEST_F(GameResources, ClassIconHasTheEightImages) {
+    EXPECT_EQ(eightImages, IconImages(107));
+}
+
+TEST_F(GameResources, SmallIconHasTheEightImages) {
+    EXPECT_EQ(eightImages, IconImages(108));
+}
+
+TEST_F(GameResources, ManifestRunsAsTheInvoker) {
+    const std::string manifest = Resource(MAKEINTRESOURCEA(24), 1); // RT_MANIFEST
+    const size_t element = manifest.find("<requestedExecutionLevel");
+    ASSERT_NE(std::string::npos, element) << manifest;
+    const std::string rest = manifest.substr(element, manifest.find('>', element) - element);
+    EXPECT_NE(std::string::npos, rest.find("level=\"asInvoker\"")) << rest;
+}
