@@ -111,16 +111,29 @@ private:
     std::streambuf* previousErrors_ = nullptr;
 };
 
-void* __cdecl FailToAllocate(void*, size_t) {
-    return nullptr;
+using Realloc = void*(__cdecl*)(void*, size_t);
+Realloc g_realloc;
+int g_reallocsToFail;
+
+// The whole executable shares the entry, so only the first call (the new
+// state's own block, the first thing LoadMaterial allocates) fails; later
+// calls, from the runtime's lazy set-up for instance, reach the real one.
+void* __cdecl FailFirstAllocation(void* block, size_t size) {
+    if (g_reallocsToFail > 0) {
+        --g_reallocsToFail;
+        return nullptr;
+    }
+    return g_realloc(block, size);
 }
 
 TEST_F(MaterialFileTest, WithoutMemoryForAStateNothingIsRead) {
     WriteMaterial(Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }"));
     bool loaded = true;
     {
-        ImportPatch realloc("msvcrt.dll", "realloc", reinterpret_cast<void*>(&FailToAllocate));
+        ImportPatch realloc("msvcrt.dll", "realloc", reinterpret_cast<void*>(&FailFirstAllocation));
         ASSERT_NE(nullptr, realloc.original());
+        g_realloc = reinterpret_cast<Realloc>(realloc.original());
+        g_reallocsToFail = 1;
         loaded = LoadMaterial();
     }
     EXPECT_FALSE(loaded);
