@@ -6,6 +6,11 @@ BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 source scripts/display.sh
 source scripts/wine.sh
 prepare_wine_prefix
+# The server and Wine's own background processes start here, away from
+# ctest's pipes: started by the first test they would hold its output open
+# and ctest would wait for them until the last test ended.
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 300 -j2 "$@" 2>&1 | tee "$BUILD_DIR/ctest.log"
 status=${PIPESTATUS[0]}
