@@ -75,10 +75,9 @@ bool CreateDevice(HWND window) {
     parameters.FullScreen_RefreshRateInHz = 0;
     parameters.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
 
-    const HRESULT result =
-        g_graphics.direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                          D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
-                                          &g_graphics.device);
+    const HRESULT result = g_graphics.direct3D->CreateDevice(
+        D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+        &parameters, &g_graphics.device);
     if (FAILED(result)) {
         MessageBoxA(window, "DirectX failed to create a Direct3D9 device", "No D3D9 Device",
                     MB_ICONERROR);

@@ -239,14 +239,11 @@ TEST_F(GraphicsShutDown, ProcessExitAfterShutDownTouchesNoReleasedDevice) {
 
     EXPECT_EQ(0, d3d.callsAfterRelease);
     EXPECT_EQ(0, d3d.overReleases);
-    for (const auto& list : {std::vector<const FakeObject*>(d3d.vertexBuffers.begin(),
-                                                             d3d.vertexBuffers.end()),
-                             std::vector<const FakeObject*>(d3d.indexBuffers.begin(),
-                                                             d3d.indexBuffers.end()),
-                             std::vector<const FakeObject*>(d3d.declarations.begin(),
-                                                             d3d.declarations.end()),
-                             std::vector<const FakeObject*>(d3d.constantTables.begin(),
-                                                             d3d.constantTables.end())}) {
+    for (const auto& list :
+         {std::vector<const FakeObject*>(d3d.vertexBuffers.begin(), d3d.vertexBuffers.end()),
+          std::vector<const FakeObject*>(d3d.indexBuffers.begin(), d3d.indexBuffers.end()),
+          std::vector<const FakeObject*>(d3d.declarations.begin(), d3d.declarations.end()),
+          std::vector<const FakeObject*>(d3d.constantTables.begin(), d3d.constantTables.end())}) {
         for (const FakeObject* object : list) {
             EXPECT_EQ(0, object->refCount()) << object->name();
         }
