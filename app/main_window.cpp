@@ -59,7 +59,8 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(smallIconId));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     // A system colour brush is given as its colour index plus one.
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BACKGROUND + 1));
+    windowClass.hbrBackground =
+        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BACKGROUND + 1));
     windowClass.lpszMenuName = nullptr;
     windowClass.lpszClassName = className;
 
@@ -84,8 +85,7 @@ HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
     if (!SizeClientArea(window)) {
         if (!DestroyWindow(window)) {
             ShowWindowsFailure(
-                "Windows failed to destroy the main window after an error in creation: ",
-                nullptr);
+                "Windows failed to destroy the main window after an error in creation: ", nullptr);
         }
         return nullptr;
     }

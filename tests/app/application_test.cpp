@@ -108,9 +108,9 @@ TEST_F(LoopTest, AFrameComesBeforeTheFirstMessage) {
 
     RunMainLoop();
 
-    EXPECT_EQ((std::vector<std::string>{"frame", "peek 0x0012", "translate 0x0012",
-                                        "dispatch 0x0012"}),
-              Passes());
+    EXPECT_EQ(
+        (std::vector<std::string>{"frame", "peek 0x0012", "translate 0x0012", "dispatch 0x0012"}),
+        Passes());
     EXPECT_EQ(7, g_exitCode);
 }
 
@@ -138,10 +138,10 @@ TEST_F(LoopTest, AnEmptyQueueNeverStopsTheFrames) {
 
     RunMainLoop();
 
-    EXPECT_EQ((std::vector<std::string>{"frame", "peek none", "frame", "peek none", "frame",
-                                        "peek none", "frame", "peek 0x0012", "translate 0x0012",
-                                        "dispatch 0x0012"}),
-              Passes());
+    EXPECT_EQ(
+        (std::vector<std::string>{"frame", "peek none", "frame", "peek none", "frame", "peek none",
+                                  "frame", "peek 0x0012", "translate 0x0012", "dispatch 0x0012"}),
+        Passes());
     EXPECT_EQ(5, g_exitCode);
 }
 

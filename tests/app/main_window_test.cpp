@@ -141,10 +141,10 @@ TEST_F(MainWindowCreation, FailedCreationShowsItsBox) {
     EXPECT_EQ(nullptr, CreateMainWindow(Instance(), SW_SHOWNORMAL));
 
     ASSERT_EQ(1u, messageBoxes.boxes.size());
-    ExpectShellBox(messageBoxes.boxes[0],
-                   WithErrorText("Windows failed to create the main window: ",
-                                 ERROR_NOT_ENOUGH_MEMORY),
-                   "No Main Window");
+    ExpectShellBox(
+        messageBoxes.boxes[0],
+        WithErrorText("Windows failed to create the main window: ", ERROR_NOT_ENOUGH_MEMORY),
+        "No Main Window");
 }
 
 struct SizingFailure {
@@ -180,7 +180,8 @@ TEST_P(MainWindowSizing, FailureDestroysTheWindowAndLeavesAQuit) {
 INSTANTIATE_TEST_SUITE_P(
     EachMeasuringStep, MainWindowSizing,
     ::testing::Values(
-        SizingFailure{"GetWindowRect", "Windows failed to get the coordinates of the main window: "},
+        SizingFailure{"GetWindowRect",
+                      "Windows failed to get the coordinates of the main window: "},
         SizingFailure{"GetClientRect",
                       "Windows failed to get the dimensions of the main window's client area: "},
         SizingFailure{"MoveWindow", "Windows failed to resize the main window: "}),
@@ -244,10 +245,10 @@ TEST_F(MainWindowDestruction, FailureIsReportedAndKeepsTheHandle) {
 
     EXPECT_EQ(window, g_mainWindow);
     ASSERT_EQ(1u, messageBoxes.boxes.size());
-    ExpectShellBox(messageBoxes.boxes[0],
-                   WithErrorText("Windows failed to destroy the main window: ",
-                                 ERROR_ACCESS_DENIED),
-                   "Couldn't Destroy Main Window");
+    ExpectShellBox(
+        messageBoxes.boxes[0],
+        WithErrorText("Windows failed to destroy the main window: ", ERROR_ACCESS_DENIED),
+        "Couldn't Destroy Main Window");
 }
 
 using MainWindowProcedureTest = ShellTest;
@@ -308,8 +309,8 @@ TEST_F(MainWindowProcedureTest, OtherCharactersAskNothing) {
     MessageBoxCapture messageBoxes;
     messageBoxes.answer = IDYES;
 
-    for (const WPARAM character : {WPARAM('y'), WPARAM('q'), WPARAM('\r'), WPARAM(26),
-                                   WPARAM(28), WPARAM(27 + 256)}) {
+    for (const WPARAM character :
+         {WPARAM('y'), WPARAM('q'), WPARAM('\r'), WPARAM(26), WPARAM(28), WPARAM(27 + 256)}) {
         SendMessageA(window, WM_CHAR, character, 0);
     }
 

@@ -93,8 +93,8 @@ protected:
     HMODULE module = nullptr;
 };
 
-const std::multiset<std::pair<int, int>> eightImages = {
-    {16, 4}, {16, 8}, {16, 32}, {32, 4}, {32, 8}, {32, 32}, {48, 8}, {48, 32}};
+const std::multiset<std::pair<int, int>> eightImages = {{16, 4}, {16, 8},  {16, 32}, {32, 4},
+                                                        {32, 8}, {32, 32}, {48, 8},  {48, 32}};
 
 } // namespace
 

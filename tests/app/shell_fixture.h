@@ -58,8 +58,7 @@ protected:
     // the same display), or null.
     static HWND FindOwnMainWindow() {
         HWND found = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), &MatchMainWindow,
-                          reinterpret_cast<LPARAM>(&found));
+        EnumThreadWindows(GetCurrentThreadId(), &MatchMainWindow, reinterpret_cast<LPARAM>(&found));
         return found;
     }
 

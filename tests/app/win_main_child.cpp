@@ -32,7 +32,9 @@ FailingCall* g_failingCreate;
 std::string Escaped(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
-        escaped += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+        escaped += c == '\r'   ? std::string("\\r")
+                   : c == '\n' ? std::string("\\n")
+                               : std::string(1, c);
     }
     return escaped;
 }
@@ -58,9 +60,9 @@ HWND FindOwnMainWindow() {
 void Report() {
     const HWND mainWindow = FindOwnMainWindow();
     for (const CapturedMessageBox& box : g_messageBoxes->boxes) {
-        const char* owner = box.owner == nullptr                                   ? "null"
+        const char* owner = box.owner == nullptr      ? "null"
                             : box.owner == mainWindow ? "main"
-                                                                                   : "other";
+                                                      : "other";
         std::printf("box owner=%s caption=%s text=%s\n", owner, box.caption.c_str(),
                     Escaped(box.text).c_str());
     }
@@ -77,7 +79,8 @@ void Report() {
         std::printf("device for %s\n", creation.focusWindow == nullptr ? "null" : "a window");
     }
     for (const std::string& entry : g_direct3D->log) {
-        if (entry.find("Release") != std::string::npos || entry.find("Create") != std::string::npos) {
+        if (entry.find("Release") != std::string::npos ||
+            entry.find("Create") != std::string::npos) {
             std::printf("d3d %s\n", entry.c_str());
         }
     }

@@ -55,8 +55,7 @@ ChildRun RunWinMain(const std::string& scenario) {
                                         nullptr, GameFolder().c_str(), &startup, &process);
     CloseHandle(writeEnd);
     if (!started) {
-        ADD_FAILURE() << "cannot start " << commandLine << ": "
-                      << GetLastWindowsErrorText();
+        ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastWindowsErrorText();
         CloseHandle(readEnd);
         return {999, ""};
     }
@@ -88,7 +87,9 @@ bool Has(const std::string& output, const std::string& line) {
 std::string Box(const char* owner, const char* caption, const std::string& text) {
     std::string escaped;
     for (const char c : text) {
-        escaped += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+        escaped += c == '\r'   ? std::string("\\r")
+                   : c == '\n' ? std::string("\\n")
+                               : std::string(1, c);
     }
     return std::string("box owner=") + owner + " caption=" + caption + " text=" + escaped;
 }
@@ -125,8 +126,8 @@ TEST(WinMainStartUp, NoDeviceEndsWithZeroAfterReleasingTheInterface) {
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_FALSE(Has(run.output, "WinMain returned 0")) << run.output;
     EXPECT_EQ(1, CountBoxes(run.output)) << run.output;
-    EXPECT_TRUE(
-        Has(run.output, Box("main", "No D3D9 Device", "DirectX failed to create a Direct3D9 device")))
+    EXPECT_TRUE(Has(run.output,
+                    Box("main", "No D3D9 Device", "DirectX failed to create a Direct3D9 device")))
         << run.output;
     EXPECT_TRUE(Has(run.output, "device for a window")) << run.output;
     EXPECT_TRUE(Has(run.output, "d3d d3d#1.Release() -> 0")) << run.output;
@@ -141,13 +142,12 @@ TEST(WinMainStartUp, NoClassGoesOnWithANullWindow) {
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_FALSE(Has(run.output, "WinMain returned 0")) << run.output;
     EXPECT_EQ(2, CountBoxes(run.output)) << run.output;
-    EXPECT_TRUE(Has(run.output,
-                    Box("null", "No Main Window Class",
-                        "Windows failed to register the main window's class: " +
-                            GetWindowsErrorText(ERROR_NOT_ENOUGH_MEMORY))))
+    EXPECT_TRUE(Has(run.output, Box("null", "No Main Window Class",
+                                    "Windows failed to register the main window's class: " +
+                                        GetWindowsErrorText(ERROR_NOT_ENOUGH_MEMORY))))
         << run.output;
-    EXPECT_TRUE(
-        Has(run.output, Box("null", "No D3D9 Device", "DirectX failed to create a Direct3D9 device")))
+    EXPECT_TRUE(Has(run.output,
+                    Box("null", "No D3D9 Device", "DirectX failed to create a Direct3D9 device")))
         << run.output;
     EXPECT_TRUE(Has(run.output, "CreateWindowExA calls 0")) << run.output;
     EXPECT_TRUE(Has(run.output, "device for null")) << run.output;
@@ -163,8 +163,8 @@ TEST(WinMainStartUp, NoWindowUnregistersTheClassAndGoesOnWithANullWindow) {
                                     "Windows failed to create the main window: " +
                                         GetWindowsErrorText(ERROR_NOT_ENOUGH_MEMORY))))
         << run.output;
-    EXPECT_TRUE(
-        Has(run.output, Box("null", "No D3D9 Device", "DirectX failed to create a Direct3D9 device")))
+    EXPECT_TRUE(Has(run.output,
+                    Box("null", "No D3D9 Device", "DirectX failed to create a Direct3D9 device")))
         << run.output;
     EXPECT_TRUE(Has(run.output, "class unregistered")) << run.output;
     EXPECT_TRUE(Has(run.output, "device for null")) << run.output;
