@@ -107,8 +107,8 @@ private:
 const int deviceMethodCount = 119;
 const int presentMethod = 17;
 
-using PresentMethod = HRESULT(STDMETHODCALLTYPE*)(IDirect3DDevice9*, const RECT*, const RECT*,
-                                                 HWND, const RGNDATA*);
+using PresentMethod = HRESULT(STDMETHODCALLTYPE*)(IDirect3DDevice9*, const RECT*, const RECT*, HWND,
+                                                  const RGNDATA*);
 
 class PresentCapture;
 PresentCapture* g_presentCapture;
@@ -136,8 +136,8 @@ public:
 
 private:
     static HRESULT STDMETHODCALLTYPE CapturingPresent(IDirect3DDevice9* device, const RECT* source,
-                                                     const RECT* destination, HWND window,
-                                                     const RGNDATA* dirty) {
+                                                      const RECT* destination, HWND window,
+                                                      const RGNDATA* dirty) {
         PresentCapture& capture = *g_presentCapture;
         ++capture.presents;
         capture.ReadBackBuffer();
@@ -158,7 +158,8 @@ private:
             if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
                 pixels.resize(width * height);
                 for (int y = 0; y < height; ++y) {
-                    std::memcpy(&pixels[y * width], static_cast<BYTE*>(locked.pBits) + y * locked.Pitch,
+                    std::memcpy(&pixels[y * width],
+                                static_cast<BYTE*>(locked.pBits) + y * locked.Pitch,
                                 width * sizeof(uint32_t));
                 }
                 copy->UnlockRect();
@@ -258,10 +259,10 @@ protected:
         // Never shown, so it takes no focus from anything else on the display.
         RECT frame = {0, 0, width, height};
         AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-        window = CreateWindowExA(0, testWindowClass, "Render Frame Device Test",
-                                 WS_OVERLAPPEDWINDOW, 0, 0, frame.right - frame.left,
-                                 frame.bottom - frame.top, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+        window =
+            CreateWindowExA(0, testWindowClass, "Render Frame Device Test", WS_OVERLAPPEDWINDOW, 0,
+                            0, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, window);
 
         ASSERT_TRUE(InitializeGraphics(window));

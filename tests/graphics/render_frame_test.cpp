@@ -65,7 +65,8 @@ public:
     explicit SequenceLog(std::vector<std::string>& log)
         : counter_("kernel32.dll", "QueryPerformanceCounter",
                    reinterpret_cast<void*>(&LoggedQueryPerformanceCounter)),
-          keys_("user32.dll", "GetAsyncKeyState", reinterpret_cast<void*>(&LoggedGetAsyncKeyState)) {
+          keys_("user32.dll", "GetAsyncKeyState",
+                reinterpret_cast<void*>(&LoggedGetAsyncKeyState)) {
         g_sequence = &log;
         g_counterBefore = counter_.original();
         g_keysBefore = keys_.original();
@@ -97,7 +98,8 @@ protected:
         D3DXGetShaderConstantTable(someVertexCode, &material.vertexConstantTable);
         D3DXGetShaderConstantTable(somePixelCode, &material.fragmentConstantTable);
         ID3DXConstantTable* vertexTable = material.vertexConstantTable;
-        material.worldToViewHandle = vertexTable->GetConstantByName(nullptr, "g_transform_worldToView");
+        material.worldToViewHandle =
+            vertexTable->GetConstantByName(nullptr, "g_transform_worldToView");
         material.viewToScreenHandle =
             vertexTable->GetConstantByName(nullptr, "g_transform_viewToScreen");
         material.modelToWorldHandle =

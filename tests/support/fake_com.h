@@ -26,8 +26,7 @@ protected:
     // Logs "<prefix>method(arguments)", marked as a use after release when
     // this object (or another it is handed, touchesReleased) is released, and
     // returns the failure the test asked for, or S_OK.
-    HRESULT Record(const char* method, const std::string& arguments,
-                   bool touchesReleased = false);
+    HRESULT Record(const char* method, const std::string& arguments, bool touchesReleased = false);
     ULONG AddReference();
     ULONG ReleaseReference();
     // What a log entry of this object starts with: "vb#1." ("" for the device).
@@ -57,4 +56,3 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseReference(); }
 };
-

@@ -29,8 +29,8 @@ std::string FakeConstantTable::ConstantName(D3DXHANDLE constant) const {
 }
 
 HRESULT FakeConstantTable::RecordSetting(const char* method, IDirect3DDevice9* device,
-                                         D3DXHANDLE constant, const float* values,
-                                         UINT valueCount, UINT count) {
+                                         D3DXHANDLE constant, const float* values, UINT valueCount,
+                                         UINT count) {
     const FakeObject* fakeDevice = scope_.Find(device);
     const bool deviceReleased = fakeDevice != nullptr && fakeDevice->released();
     std::string arguments = scope_.NameOf(device);
@@ -42,7 +42,8 @@ HRESULT FakeConstantTable::RecordSetting(const char* method, IDirect3DDevice9* d
         arguments += ", " + LogArguments(count);
     }
     const HRESULT failure = Record(method, arguments, deviceReleased);
-    ConstantSetting setting = {method, device, hasConstant ? ConstantName(constant) : "", {}, count};
+    ConstantSetting setting = {
+        method, device, hasConstant ? ConstantName(constant) : "", {}, count};
     if (values != nullptr) {
         setting.values.assign(values, values + valueCount);
     }
@@ -131,8 +132,8 @@ HRESULT FakeConstantTable::SetVector(IDirect3DDevice9* device, D3DXHANDLE consta
 }
 HRESULT FakeConstantTable::SetVectorArray(IDirect3DDevice9* device, D3DXHANDLE constant,
                                           const D3DXVECTOR4* values, UINT count) {
-    return RecordSetting("SetVectorArray", device, constant,
-                         reinterpret_cast<const float*>(values), 4 * count, count);
+    return RecordSetting("SetVectorArray", device, constant, reinterpret_cast<const float*>(values),
+                         4 * count, count);
 }
 HRESULT FakeConstantTable::SetMatrix(IDirect3DDevice9* device, D3DXHANDLE constant,
                                      const D3DXMATRIX* value) {
@@ -141,8 +142,8 @@ HRESULT FakeConstantTable::SetMatrix(IDirect3DDevice9* device, D3DXHANDLE consta
 }
 HRESULT FakeConstantTable::SetMatrixArray(IDirect3DDevice9* device, D3DXHANDLE constant,
                                           const D3DXMATRIX* values, UINT count) {
-    return RecordSetting("SetMatrixArray", device, constant,
-                         reinterpret_cast<const float*>(values), 16 * count, count);
+    return RecordSetting("SetMatrixArray", device, constant, reinterpret_cast<const float*>(values),
+                         16 * count, count);
 }
 HRESULT FakeConstantTable::SetMatrixPointerArray(IDirect3DDevice9* device, D3DXHANDLE constant,
                                                  const D3DXMATRIX**, UINT count) {
@@ -159,7 +160,7 @@ HRESULT FakeConstantTable::SetMatrixTransposeArray(IDirect3DDevice9* device, D3D
                          reinterpret_cast<const float*>(values), 16 * count, count);
 }
 HRESULT FakeConstantTable::SetMatrixTransposePointerArray(IDirect3DDevice9* device,
-                                                          D3DXHANDLE constant,
-                                                          const D3DXMATRIX**, UINT count) {
+                                                          D3DXHANDLE constant, const D3DXMATRIX**,
+                                                          UINT count) {
     return RecordSetting("SetMatrixTransposePointerArray", device, constant, nullptr, 0, count);
 }

@@ -15,11 +15,11 @@
 
 // One setter call on a fake table, values bit-exact.
 struct ConstantSetting {
-    std::string method;         // "SetFloatArray", "SetMatrix", "SetDefaults", ...
-    IDirect3DDevice9* device;   // as passed
-    std::string constant;       // the handle's name, "null", or "?" for a foreign handle
-    std::vector<float> values;  // floats passed (a matrix: its 16 in memory order)
-    UINT count;                 // the count argument, where the setter has one
+    std::string method;        // "SetFloatArray", "SetMatrix", "SetDefaults", ...
+    IDirect3DDevice9* device;  // as passed
+    std::string constant;      // the handle's name, "null", or "?" for a foreign handle
+    std::vector<float> values; // floats passed (a matrix: its 16 in memory order)
+    UINT count;                // the count argument, where the setter has one
 };
 
 class FakeConstantTable : public FakeCom<ID3DXConstantTable> {
@@ -66,12 +66,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetMatrixArray(IDirect3DDevice9* device, D3DXHANDLE constant,
                                              const D3DXMATRIX* values, UINT count) override;
     HRESULT STDMETHODCALLTYPE SetMatrixPointerArray(IDirect3DDevice9* device, D3DXHANDLE constant,
-                                                    const D3DXMATRIX** values,
-                                                    UINT count) override;
+                                                    const D3DXMATRIX** values, UINT count) override;
     HRESULT STDMETHODCALLTYPE SetMatrixTranspose(IDirect3DDevice9* device, D3DXHANDLE constant,
                                                  const D3DXMATRIX* value) override;
-    HRESULT STDMETHODCALLTYPE SetMatrixTransposeArray(IDirect3DDevice9* device,
-                                                      D3DXHANDLE constant,
+    HRESULT STDMETHODCALLTYPE SetMatrixTransposeArray(IDirect3DDevice9* device, D3DXHANDLE constant,
                                                       const D3DXMATRIX* values,
                                                       UINT count) override;
     HRESULT STDMETHODCALLTYPE SetMatrixTransposePointerArray(IDirect3DDevice9* device,

@@ -109,11 +109,11 @@ HRESULT FakeDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                             IDirect3DVertexDeclaration9** result) {
     UINT count = 0;
     const D3DVERTEXELEMENT9 end = D3DDECL_END();
-    while (elements != nullptr && count < MAXD3DDECLLENGTH && elements[count].Stream != end.Stream) {
+    while (elements != nullptr && count < MAXD3DDECLLENGTH &&
+           elements[count].Stream != end.Stream) {
         ++count;
     }
-    const HRESULT failure =
-        Record("CreateVertexDeclaration", LogArguments(count) + " elements");
+    const HRESULT failure = Record("CreateVertexDeclaration", LogArguments(count) + " elements");
     if (FAILED(failure) || elements == nullptr || result == nullptr ||
         elements[count].Stream != end.Stream) {
         return Refused(failure);
@@ -304,9 +304,9 @@ HRESULT FakeDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIn
             (static_cast<unsigned long long>(startIndex) + IndicesFor(type, primitiveCount)) *
             IndexSize(indexBuffer->format);
         const unsigned long long vertexBytes =
-            streamOffset + (static_cast<unsigned long long>(baseVertexIndex) + minVertexIndex +
-                            vertexCount) *
-                               streamStride;
+            streamOffset +
+            (static_cast<unsigned long long>(baseVertexIndex) + minVertexIndex + vertexCount) *
+                streamStride;
         valid = indexBytes <= indexBuffer->length() && vertexBytes <= vertices->length();
     }
     if (!valid) {
@@ -382,8 +382,8 @@ void FakeDevice::SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP*) {
 void FakeDevice::GetGammaRamp(UINT, D3DGAMMARAMP*) {
     Record("GetGammaRamp", "");
 }
-HRESULT FakeDevice::CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
-                                  IDirect3DTexture9**, HANDLE*) {
+HRESULT FakeDevice::CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9**,
+                                  HANDLE*) {
     return Refused(Record("CreateTexture", ""));
 }
 HRESULT FakeDevice::CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
@@ -422,8 +422,8 @@ HRESULT FakeDevice::StretchRect(IDirect3DSurface9*, const RECT*, IDirect3DSurfac
 HRESULT FakeDevice::ColorFill(IDirect3DSurface9*, const RECT*, D3DCOLOR) {
     return Refused(Record("ColorFill", ""));
 }
-HRESULT FakeDevice::CreateOffscreenPlainSurface(UINT, UINT, D3DFORMAT, D3DPOOL,
-                                                IDirect3DSurface9**, HANDLE*) {
+HRESULT FakeDevice::CreateOffscreenPlainSurface(UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9**,
+                                                HANDLE*) {
     return Refused(Record("CreateOffscreenPlainSurface", ""));
 }
 HRESULT FakeDevice::SetRenderTarget(DWORD, IDirect3DSurface9*) {

@@ -62,13 +62,12 @@ public:
     void STDMETHODCALLTYPE GetGammaRamp(UINT, D3DGAMMARAMP*) override;
     HRESULT STDMETHODCALLTYPE CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
                                             IDirect3DTexture9**, HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT,
-                                                  D3DPOOL, IDirect3DVolumeTexture9**,
-                                                  HANDLE*) override;
+    HRESULT STDMETHODCALLTYPE CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                                                  IDirect3DVolumeTexture9**, HANDLE*) override;
     HRESULT STDMETHODCALLTYPE CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
                                                 IDirect3DCubeTexture9**, HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
-                                                 D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                                 IDirect3DVertexBuffer9** buffer,
                                                  HANDLE* sharedHandle) override;
     HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format,
                                                 D3DPOOL pool, IDirect3DIndexBuffer9** buffer,
@@ -122,8 +121,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetTexture(DWORD, IDirect3DBaseTexture9*) override;
     HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE,
                                                    DWORD*) override;
-    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE,
-                                                   DWORD) override;
+    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) override;
     HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD*) override;
     HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD) override;
     HRESULT STDMETHODCALLTYPE ValidateDevice(DWORD*) override;
@@ -148,11 +146,12 @@ public:
                                                      UINT) override;
     HRESULT STDMETHODCALLTYPE ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*,
                                               IDirect3DVertexDeclaration9*, DWORD) override;
+    HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(
+        const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration) override;
     HRESULT STDMETHODCALLTYPE
-    CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
-                            IDirect3DVertexDeclaration9** declaration) override;
-    HRESULT STDMETHODCALLTYPE SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
-    HRESULT STDMETHODCALLTYPE GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
+    SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+    HRESULT STDMETHODCALLTYPE
+    GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD fvf) override;
     HRESULT STDMETHODCALLTYPE GetFVF(DWORD*) override;
     HRESULT STDMETHODCALLTYPE CreateVertexShader(const DWORD* byteCode,
@@ -181,8 +180,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetPixelShader(IDirect3DPixelShader9** shader) override;
     HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT start, const float* data,
                                                       UINT count) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT start, float* data,
-                                                      UINT count) override;
+    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT start, float* data, UINT count) override;
     HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT, const int*, UINT) override;
     HRESULT STDMETHODCALLTYPE GetPixelShaderConstantI(UINT, int*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT, const WINBOOL*, UINT) override;

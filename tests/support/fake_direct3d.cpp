@@ -70,8 +70,7 @@ void Unpatch(const char* dll, const char* function, void* original) {
 FakeObject::FakeObject(FakeDirect3DScope& scope, const char* kind)
     : scope_(scope), kind_(kind), name_(scope.NewName(kind)) {}
 
-HRESULT FakeObject::Record(const char* method, const std::string& arguments,
-                           bool touchesReleased) {
+HRESULT FakeObject::Record(const char* method, const std::string& arguments, bool touchesReleased) {
     std::string entry = Prefix() + method + "(" + arguments + ")";
     if (released() || touchesReleased) {
         entry = "USE AFTER RELEASE: " + entry;
@@ -112,9 +111,8 @@ FakeDirect3DScope::FakeDirect3DScope(ConstantTables tables) {
     createOriginal_ =
         Patch("d3d9.dll", "Direct3DCreate9", reinterpret_cast<void*>(&FakeDirect3DCreate9));
     if (tables == Fake) {
-        constantTableOriginal_ =
-            Patch("d3dx9_43.dll", "D3DXGetShaderConstantTable",
-                  reinterpret_cast<void*>(&FakeD3DXGetShaderConstantTable));
+        constantTableOriginal_ = Patch("d3dx9_43.dll", "D3DXGetShaderConstantTable",
+                                       reinterpret_cast<void*>(&FakeD3DXGetShaderConstantTable));
     }
 }
 
@@ -299,8 +297,8 @@ HRESULT FakeBufferBytes::LockBytes(HRESULT recorded, UINT offset, UINT size, voi
     return S_OK;
 }
 
-FakeVertexBuffer::FakeVertexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device,
-                                   UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+FakeVertexBuffer::FakeVertexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device, UINT length,
+                                   DWORD usage, DWORD fvf, D3DPOOL pool)
     : FakeCom(scope, "vb"), FakeBufferBytes(length), device(device), usage(usage), fvf(fvf),
       pool(pool) {}
 
@@ -357,8 +355,8 @@ HRESULT FakeVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* description) {
 
 FakeIndexBuffer::FakeIndexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device, UINT length,
                                  DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : FakeCom(scope, "ib"), FakeBufferBytes(length), device(device), usage(usage),
-      format(format), pool(pool) {}
+    : FakeCom(scope, "ib"), FakeBufferBytes(length), device(device), usage(usage), format(format),
+      pool(pool) {}
 
 HRESULT FakeIndexBuffer::GetDevice(IDirect3DDevice9** result) {
     const HRESULT failure = Record("GetDevice", "");

@@ -97,8 +97,7 @@ public:
     int invalidDraws = 0;
     // Names the next fake constant tables know.
     std::set<std::string> constantNames = {"g_colorModifier", "g_transform_worldToView",
-                                           "g_transform_viewToScreen",
-                                           "g_transform_modelToWorld"};
+                                           "g_transform_viewToScreen", "g_transform_modelToWorld"};
     std::vector<DeviceCreation> deviceCreations;
 
     // Every fake made, by kind, in creation order.
@@ -112,8 +111,8 @@ public:
     std::vector<FakeConstantTable*> constantTables;
 
     // Used by the fakes.
-    template <typename T, typename... Arguments> T* Make(std::vector<T*>& list,
-                                                         Arguments&&... arguments) {
+    template <typename T, typename... Arguments>
+    T* Make(std::vector<T*>& list, Arguments&&... arguments) {
         auto object = std::make_unique<T>(*this, std::forward<Arguments>(arguments)...);
         T* made = object.get();
         Adopt(made->com(), std::move(object));

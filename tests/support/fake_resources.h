@@ -32,8 +32,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT, D3DDISPLAYMODE*) override;
     HRESULT STDMETHODCALLTYPE CheckDeviceType(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT,
                                               WINBOOL) override;
-    HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD,
-                                                D3DRESOURCETYPE, D3DFORMAT) override;
+    HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE,
+                                                D3DFORMAT) override;
     HRESULT STDMETHODCALLTYPE CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT, WINBOOL,
                                                          D3DMULTISAMPLE_TYPE, DWORD*) override;
     HRESULT STDMETHODCALLTYPE CheckDepthStencilMatch(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT,
@@ -43,8 +43,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9*) override;
     HMONITOR STDMETHODCALLTYPE GetAdapterMonitor(UINT) override;
     HRESULT STDMETHODCALLTYPE CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
-                                           DWORD behaviorFlags,
-                                           D3DPRESENT_PARAMETERS* parameters,
+                                           DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
                                            IDirect3DDevice9** device) override;
 };
 

@@ -28,15 +28,16 @@ void** FindImportSlot(const char* dll, const char* function) {
             continue;
         }
         // The name table and the address table run in parallel.
-        auto* names = At<IMAGE_THUNK_DATA>(base, import->OriginalFirstThunk != 0
-                                                     ? import->OriginalFirstThunk
-                                                     : import->FirstThunk);
+        auto* names =
+            At<IMAGE_THUNK_DATA>(base, import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk
+                                                                       : import->FirstThunk);
         auto* addresses = At<IMAGE_THUNK_DATA>(base, import->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
                 continue;
             }
-            auto* byName = At<IMAGE_IMPORT_BY_NAME>(base, static_cast<DWORD>(names->u1.AddressOfData));
+            auto* byName =
+                At<IMAGE_IMPORT_BY_NAME>(base, static_cast<DWORD>(names->u1.AddressOfData));
             if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
                 return reinterpret_cast<void**>(&addresses->u1.Function);
             }

@@ -40,8 +40,7 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        std::fprintf(stderr, "launcher: cannot start %s (error %lu)\n", argv[1],
-                     GetLastError());
+        std::fprintf(stderr, "launcher: cannot start %s (error %lu)\n", argv[1], GetLastError());
         return 2;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
