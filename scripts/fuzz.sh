@@ -26,7 +26,8 @@ trap 'wineserver -k >/dev/null 2>&1 || true; [ -n "${XVFB_PID:-}" ] && kill "$XV
 rm -rf "$OUT"
 mkdir -p "$OUT"
 SUMMARY=()
-STATUS=0
+FOUND=0
+MISSING=0
 
 # report NAME LINE: one line of the final table.
 report() {
@@ -40,7 +41,7 @@ run_wine_target() {
   shift 2
   if [ ! -f "$exe" ]; then
     report "$name" "missing: $exe was not built"
-    STATUS=$((STATUS > 2 ? STATUS : 2))
+    MISSING=1
     return
   fi
   echo "Fuzzing $name for $SECONDS_EACH s..."
@@ -55,7 +56,7 @@ run_wine_target() {
   report "$name" "${summary:-no summary (exit $status; see $log)}${peak:+; $peak}"
   if [ "$status" -ne 0 ]; then
     [ -n "$failure" ] && report "" "FOUND $failure"
-    STATUS=1
+    FOUND=1
   fi
 }
 
@@ -67,7 +68,7 @@ run_native_target() {
     -perm -u+x 2>/dev/null | head -n 1)
   if [ -z "$exe" ] || [ ! -x "$exe" ]; then
     report "$name" "missing: no native shader_gate_fuzz under build/ (or SHADER_GATE_FUZZ)"
-    STATUS=$((STATUS > 2 ? STATUS : 2))
+    MISSING=1
     return
   fi
   echo "Fuzzing $name for $SECONDS_EACH s..."
@@ -91,7 +92,7 @@ run_native_target() {
   report "$name" "${own:-executions ${executions:-?}, accepted and rejected not counted, crashes $crashes, hangs $hangs}${peak:+; peak memory $peak MiB}"
   if [ "$status" -ne 0 ]; then
     report "" "FOUND a failure (exit $status): ${artifact:-see $log}"
-    STATUS=1
+    FOUND=1
   fi
 }
 
@@ -107,4 +108,5 @@ run_native_target
 echo
 echo "Fuzzing, $SECONDS_EACH s per target ($(date -u '+%Y-%m-%d %H:%M UTC'); logs in $OUT):"
 printf '%s\n' "${SUMMARY[@]}"
-exit "$STATUS"
+[ "$FOUND" -eq 0 ] || exit 1
+[ "$MISSING" -eq 0 ] || exit 2

@@ -27,7 +27,6 @@ namespace {
 const SIZE_T memoryMargin = 16 * 1024 * 1024;
 SIZE_T g_memoryLimit;
 int g_statesClosed;
-MessageBoxCapture* g_boxes;
 
 // Under Wine the peak working set is the resident high-water mark (VmHWM).
 SIZE_T PeakMemory() {
@@ -46,7 +45,9 @@ const char* const fragments[] = {"{",   "}",   ",",  "=",  "..",       "local", 
                                  ";",   "...", "--", "\n", "function", "end"};
 // Put first, where a statement always fits. The loop runs into the instruction
 // budget (about a second under Wine), the doubling into the memory cap (about
-// a tenth): they come rarely, so that a brief run stays brief.
+// a tenth): they come rarely, so that a brief run stays brief. The doubling
+// stops at 256 MiB, four times the cap: were the cap gone, the run would fail
+// on memory within seconds rather than exhaust the machine.
 const char endlessLoop[] = "while true do end ";
 const char doubling[] = "local s = 'x' for i = 1, 28 do s = s .. s end ";
 
@@ -140,8 +141,8 @@ bool LoadMaterialFile(const FuzzBytes& input) {
         .write(reinterpret_cast<const char*>(input.data()),
                static_cast<std::streamsize>(input.size()));
     const int closedBefore = g_statesClosed;
+    MessageBoxCapture boxes;
     const bool loaded = LoadMaterial();
-    g_boxes->boxes.clear();
     if (g_statesClosed != closedBefore + 1) {
         FailFuzzRun("LoadMaterial did not close its Lua state");
     }
@@ -167,8 +168,6 @@ extern "C" void __wrap_lua_close(lua_State* L) {
 // Run it from a scratch folder (ctest and scripts/fuzz.sh do): every input is
 // written there as data/material.material, the file LoadMaterial reads.
 int main(int argc, char** argv) {
-    MessageBoxCapture boxes;
-    g_boxes = &boxes;
     std::cerr.rdbuf(nullptr);
     // A Lua panic aborts: count it as a crash, with the input saved.
     std::signal(SIGABRT, [](int) { FailFuzzRun("the program aborted"); });
