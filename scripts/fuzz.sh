@@ -7,13 +7,13 @@
 # - material_load_fuzz.exe and shader_load_fuzz.exe: the program's own load
 #   paths, in-process under Wine, on this build's Xvfb and Wine prefix.
 # - shader_gate_fuzz: the shader gate built natively with clang's libFuzzer
-#   (SHADER_GATE_FUZZ names it when it is not found under build/).
+#   ($BUILD_DIR/native/shader_gate_fuzz, or the one SHADER_GATE_FUZZ names).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 ROOT="$PWD"
 BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 SECONDS_EACH="${FUZZ_SECONDS:-120}"
-OUT="$BUILD_DIR/fuzz"
+OUT="$BUILD_DIR/fuzz-runs"
 # Killed only if a target outlives its time by far: the runs end themselves.
 LIMIT=$((SECONDS_EACH + 300))
 
@@ -63,19 +63,17 @@ run_wine_target() {
 # The native libFuzzer target. New inputs go to a scratch corpus, listed
 # first, so the checked-in seeds stay as they are.
 run_native_target() {
-  local name=shader_gate exe="${SHADER_GATE_FUZZ:-}" log="$OUT/shader_gate.log"
-  [ -n "$exe" ] || exe=$(find build -type f -name 'shader_gate_fuzz*' ! -name '*.exe' \
-    -perm -u+x 2>/dev/null | head -n 1)
-  if [ -z "$exe" ] || [ ! -x "$exe" ]; then
-    report "$name" "missing: no native shader_gate_fuzz under build/ (or SHADER_GATE_FUZZ)"
+  local name=shader_gate log="$OUT/shader_gate.log"
+  local exe="${SHADER_GATE_FUZZ:-$BUILD_DIR/native/shader_gate_fuzz}"
+  if [ ! -x "$exe" ]; then
+    report "$name" "missing: $exe was not built"
     MISSING=1
     return
   fi
   echo "Fuzzing $name for $SECONDS_EACH s..."
   mkdir -p "$OUT/shader_gate/corpus"
   local seeds=()
-  for folder in "$ROOT/tests/fuzz/corpus/shader_gate" "$ROOT/tests/fuzz/corpus/shader" \
-    "$BUILD_DIR/game/data/shaders"; do
+  for folder in "$ROOT/tests/fuzz/corpus/shader_gate" "$BUILD_DIR/game/data/shaders"; do
     [ -d "$folder" ] && seeds+=("$folder")
   done
   timeout "$LIMIT" "$exe" -max_total_time="$SECONDS_EACH" -print_final_stats=1 -timeout=10 \
@@ -99,7 +97,7 @@ run_native_target() {
 run_wine_target material_load "$BUILD_DIR/tests/fuzz/material_load_fuzz.exe" \
   "$ROOT/tests/fuzz/corpus/material"
 shader_seeds=()
-for folder in "$ROOT/tests/fuzz/corpus/shader" "$BUILD_DIR/game/data/shaders"; do
+for folder in "$BUILD_DIR/game/data/shaders" "$ROOT/tests/fuzz/corpus/shader_gate"; do
   [ -d "$folder" ] && shader_seeds+=("$folder")
 done
 run_wine_target shader_load "$BUILD_DIR/tests/fuzz/shader_load_fuzz.exe" "${shader_seeds[@]}"
