@@ -1,10 +1,10 @@
-# The two commands: `make run` and `make test` (and `make bench`). Each installs
-# what is missing, configures and builds, then runs.
+# The two commands: `make run` and `make test` (and `make bench`, `make fuzz`).
+# Each installs what is missing, configures and builds, then runs.
 BUILD_DIR ?= build/mingw
 export BUILD_DIR
 LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test bench fuzz clean
 
 all: build
 
@@ -25,6 +25,9 @@ test: build
 
 bench: build
 	@scripts/bench.sh
+
+fuzz: build
+	@scripts/fuzz.sh
 
 clean:
 	rm -rf build

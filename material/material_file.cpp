@@ -1,3 +1,5 @@
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -18,6 +20,50 @@ static_assert(sizeof(materialPath) <= LUA_IDSIZE, "Lua would shorten the materia
 // yet a fraction of a second: a material that never returns must not hold
 // start-up forever.
 const int instructionBudget = 100000000;
+
+// The chunk may use three quarters of the cap. The rest is kept for reading
+// what it returned: those reads may still make a few key strings (and so a
+// larger string table), outside protected mode, where running out of memory
+// would make Lua panic and abort the program.
+const std::size_t chunkMemoryCap = materialMemoryCap / 4 * 3;
+
+// The bytes a state holds, counted in its allocator, and the most it may hold.
+struct MemoryBudget {
+    std::size_t used;
+    std::size_t cap;
+};
+
+// Lua's default allocator with a ceiling, as Lua guards in servers do it: a new
+// block or a growth past the cap is refused, and Lua raises its own "not enough
+// memory". Freeing and shrinking always succeed, as Lua requires.
+void* AllocateWithinBudget(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
+    MemoryBudget& budget = *static_cast<MemoryBudget*>(userData);
+    // For a new block Lua passes the kind of object in oldSize, not a size.
+    const std::size_t held = block != nullptr ? oldSize : 0;
+    if (newSize == 0) {
+        std::free(block);
+        budget.used -= held;
+        return nullptr;
+    }
+    if (newSize > held && newSize - held > budget.cap - budget.used) {
+        return nullptr;
+    }
+    void* resized = std::realloc(block, newSize);
+    if (resized != nullptr) {
+        budget.used = budget.used - held + newSize;
+    }
+    return resized;
+}
+
+// What luaL_newstate installs: an error outside protected mode is written
+// before Lua aborts.
+int ReportPanic(lua_State* L) {
+    const char* text = lua_tostring(L, -1);
+    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n",
+                 text != nullptr ? text : "?");
+    std::fflush(stderr);
+    return 0;
+}
 
 // A count hook runs as part of the Lua function it interrupts, so the error
 // gets that function's position just as Lua's own runtime errors do.
@@ -76,14 +122,18 @@ void ReportLuaError(lua_State* L, const char* chunkId) {
 
 bool LoadMaterial() {
     const HWND owner = g_graphics.window;
-    lua_State* L = luaL_newstate();
+    MemoryBudget budget = {0, chunkMemoryCap};
+    lua_State* L = lua_newstate(AllocateWithinBudget, &budget);
     if (L == nullptr) {
         std::cerr << "Failed to create a new Lua state\n";
         return false;
     }
+    lua_atpanic(L, ReportPanic);
     // No library is opened: the file describes data and may use the language
     // alone.
-    const bool loaded = RunMaterialFile(L) && ReadAssetTable(L, g_graphics.material, owner);
+    bool loaded = RunMaterialFile(L);
+    budget.cap = materialMemoryCap;
+    loaded = loaded && ReadAssetTable(L, g_graphics.material, owner);
     lua_close(L);
     return loaded;
 }

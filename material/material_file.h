@@ -1,10 +1,18 @@
 #pragma once
 
+#include <cstddef>
+
 #include <windows.h>
 
 #include "material/material.h"
 
 struct lua_State;
+
+// The most memory a material's Lua state may hold: far above what any material
+// needs (a table of paths and numbers takes a few kilobytes), yet small enough
+// that a file cannot exhaust the process. Past it Lua raises "not enough
+// memory", an error in the file like any other.
+const std::size_t materialMemoryCap = 64 * 1024 * 1024;
 
 // The steps of LoadMaterial (material.h), open to the tests so that each can
 // be run on a state of their own. Every step leaves the stack as it found it,

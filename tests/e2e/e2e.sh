@@ -118,15 +118,21 @@ expect_exit() {
   [ "$status" -eq "$1" ] || fail "the launcher returned $status instead of $1"
 }
 
+# focus WINDOW: a window found by name may not be mapped yet, and X refuses it
+# the focus until it is (seen on a loaded machine).
+focus() {
+  until_true 30 xdotool windowfocus --sync "$1" 2>/dev/null
+}
+
 # press KEY...: keys for the program's window.
 press() {
-  xdotool windowfocus --sync "$WINDOW" || fail "cannot focus the window"
+  focus "$WINDOW" || fail "cannot focus the window"
   xdotool key "$@"
 }
 
 # hold KEY SECONDS: holds a key down for the program's frames to see.
 hold() {
-  xdotool windowfocus --sync "$WINDOW" || fail "cannot focus the window"
+  focus "$WINDOW" || fail "cannot focus the window"
   xdotool keydown "$1"
   sleep "$2"
   xdotool keyup "$1"
@@ -142,7 +148,7 @@ answer_quit() {
   until_true 30 confirmation_is_open || fail "Escape did not ask \"Are you sure you want to quit?\""
   local box
   box=$(game_windows_named "$CONFIRMATION_PATTERN" | head -n 1)
-  xdotool windowfocus --sync "$box" || fail "cannot focus the confirmation box"
+  focus "$box" || fail "cannot focus the confirmation box"
   xdotool key "$1"
   until_true 30 eval '! confirmation_is_open' || fail "the confirmation box did not close"
 }

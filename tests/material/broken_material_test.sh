@@ -28,7 +28,7 @@ dismiss() {
   until_true 60 box_is_open "$1" || fail "no \"$1\" box appeared"
   local box
   box=$(game_windows_named "^$1\$" | head -n 1)
-  xdotool windowfocus --sync "$box" || fail "cannot focus the \"$1\" box"
+  focus "$box" || fail "cannot focus the \"$1\" box"
   xdotool key Return
   until_true 30 eval '! box_is_open "$1"' || fail "the \"$1\" box did not close"
 }

@@ -12,7 +12,10 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include "graphics/graphics_context.h"
+#include "material/material_file.h"
 #include "tests/material/precompiled_chunk.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/message_boxes.h"
@@ -139,6 +142,26 @@ TEST_F(MaterialFileTest, WithoutMemoryForAStateNothingIsRead) {
     EXPECT_FALSE(loaded);
     EXPECT_EQ("Failed to create a new Lua state\n", Errors());
     ExpectMaterialUnchanged();
+}
+
+// Under Wine the peak working set is the process's resident high-water mark
+// (VmHWM); the page-file figures it gives are current use, not peaks.
+PROCESS_MEMORY_COUNTERS MemoryCounters() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters;
+}
+
+TEST_F(MaterialFileTest, DoublingTextStopsAtTheMemoryCap) {
+    const SIZE_T before = MemoryCounters().WorkingSetSize;
+    // Without the cap the last doubling alone would take over a gibibyte: far
+    // past the cap, yet not enough to exhaust the machine when the cap fails.
+    EXPECT_FALSE(Load("local s = 'x'\nfor i = 1, 29 do s = s .. s end\n" +
+                      Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }")));
+    EXPECT_EQ("not enough memory", Errors());
+    ExpectMaterialUnchanged();
+    const SIZE_T margin = 16 * 1024 * 1024;
+    EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
 }
 
 TEST_F(MaterialFileTest, MissingFileGivesLuasOpenMessage) {
