@@ -4,6 +4,9 @@
 BUILD_DIR ?= build/mingw
 export BUILD_DIR
 LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
+# Passed on to the makes that cmake --build runs, so that only the compiler's
+# progress shows.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all setup configure build run test bench package clean
 
