@@ -25,13 +25,21 @@ fi
 
 UNPACK_DIR=$(mktemp -d /tmp/package_test.XXXXXX)
 export WINEPREFIX="$UNPACK_DIR/wineprefix"
-unzip -q "$ZIP" -d "$UNPACK_DIR" || { rm -rf "$UNPACK_DIR"; echo "FAIL: cannot unzip"; exit 1; }
+# The prefix's server and the programs it runs go with the folder.
+remove_unpacked() {
+  if [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null
+    wineserver -w
+  fi
+  rm -rf "$UNPACK_DIR"
+}
+trap remove_unpacked EXIT
+unzip -q "$ZIP" -d "$UNPACK_DIR" || { echo "FAIL: cannot unzip"; exit 1; }
 
 set -- "$UNPACK_DIR/$TOP" "$4" "$5"
 source "$(dirname "$0")/e2e.sh"
 source "$(dirname "$0")/first_frame.sh"
-# The prefix's server and its processes go with it.
-trap 'stop_everything; wineserver -k 2>/dev/null; wineserver -w; rm -rf "$UNPACK_DIR"' EXIT
+trap 'stop_everything; remove_unpacked' EXIT
 
 start_game
 expect_first_frame
