@@ -42,6 +42,6 @@ expect_first_frame() {
   expect_pixel first 50 300 0 0 0 8 "left of the floor"
   local x y
   read -r x y <<<"$(cube_centre first)"
-  [ "${x:-0}" -ge 397 ] && [ "${x:-0}" -le 403 ] && [ "${y:-0}" -ge 297 ] && [ "${y:-0}" -le 303 ] ||
-    fail "the cube is not centred: ($x, $y)"
+  [ "${x:-0}" -ge 397 ] && [ "${x:-0}" -le 403 ] &&
+    [ "${y:-0}" -ge 297 ] && [ "${y:-0}" -le 303 ] || fail "the cube is not centred: ($x, $y)"
 }
