@@ -1,10 +1,14 @@
-# The two commands: `make run` and `make test` (and `make bench`, `make fuzz`).
-# Each installs what is missing, configures and builds, then runs.
+# The two commands: `make run` and `make test`; besides them `make bench`,
+# `make fuzz`, `make soak` and `make package` (the release zip). Each installs
+# what is missing, configures and builds, then runs.
 BUILD_DIR ?= build/mingw
 export BUILD_DIR
 LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
+# Passed on to the makes that cmake --build runs, so that only the compiler's
+# progress shows.
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build run test bench fuzz clean
+.PHONY: all setup configure build run test bench fuzz package clean
 
 all: build
 
@@ -28,6 +32,9 @@ bench: build
 
 fuzz: build
 	@scripts/fuzz.sh
+
+package: build
+	@cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf build

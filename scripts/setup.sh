@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make python3
   g++-mingw-w64-x86-64 wine wine64
-  xvfb xdotool x11-apps x11-utils imagemagick
+  xvfb xdotool x11-apps x11-utils imagemagick unzip
   googletest librust-lua52-sys-dev
 )
 

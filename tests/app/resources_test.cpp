@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -112,4 +114,54 @@ TEST_F(GameResources, ManifestRunsAsTheInvoker) {
     ASSERT_NE(std::string::npos, element) << manifest;
     const std::string rest = manifest.substr(element, manifest.find('>', element) - element);
     EXPECT_NE(std::string::npos, rest.find("level=\"asInvoker\"")) << rest;
+}
+
+namespace {
+
+// One string of the version resource, looked up through its own translation,
+// as the file's Properties page does; empty if there is none.
+std::string VersionString(const std::vector<char>& info, const char* name) {
+    WORD* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(&translation), &length) ||
+        length < 2 * sizeof(WORD)) {
+        return "";
+    }
+    char path[64];
+    std::snprintf(path, sizeof(path), "\\StringFileInfo\\%04x%04x\\%s", translation[0],
+                  translation[1], name);
+    char* value = nullptr;
+    if (!VerQueryValueA(info.data(), path, reinterpret_cast<void**>(&value), &length)) {
+        return "";
+    }
+    return value;
+}
+
+std::string DottedVersion(DWORD high, DWORD low) {
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." +
+           std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));
+}
+
+} // namespace
+
+TEST(GameVersion, PropertiesShowTheProjectVersionAndNames) {
+    const std::string path = GamePath();
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+    ASSERT_NE(0u, size) << "no version resource in " << path;
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(GAME_VERSION ".0", DottedVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS));
+    EXPECT_EQ(GAME_VERSION ".0",
+              DottedVersion(fixed->dwProductVersionMS, fixed->dwProductVersionLS));
+
+    EXPECT_EQ(GAME_VERSION, VersionString(info, "FileVersion"));
+    EXPECT_EQ(GAME_VERSION, VersionString(info, "ProductVersion"));
+    for (const char* name : {"ProductName", "FileDescription", "LegalCopyright"}) {
+        EXPECT_NE("", VersionString(info, name)) << name;
+    }
 }
