@@ -21,6 +21,20 @@ static_assert(sizeof(materialPath) <= LUA_IDSIZE, "Lua would shorten the materia
 // start-up forever.
 const int instructionBudget = 100000000;
 
+// One instruction may copy a text of tens of megabytes, so the count alone
+// does not bound the time. The hook also reads the clock every hundred
+// instructions, which lets such a file run on only a second or so past it.
+const int hookInterval = 100;
+const int timeBudgetSeconds = 5;
+
+// What the running chunk has left of both budgets.
+struct ChunkBudget {
+    int instructionsLeft;
+    ULONGLONG deadline;
+};
+
+ChunkBudget g_chunkBudget;
+
 // The chunk may use three quarters of the cap. The rest is kept for reading
 // what it returned: those reads may still make a few key strings (and so a
 // larger string table), outside protected mode, where running out of memory
@@ -68,9 +82,19 @@ int ReportPanic(lua_State* L) {
 // A count hook runs as part of the Lua function it interrupts, so the error
 // gets that function's position just as Lua's own runtime errors do.
 void StopEndlessChunk(lua_State* L, lua_Debug* debug) {
+    g_chunkBudget.instructionsLeft -= hookInterval;
+    const bool outOfInstructions = g_chunkBudget.instructionsLeft <= 0;
+    if (!outOfInstructions && GetTickCount64() < g_chunkBudget.deadline) {
+        return;
+    }
     lua_getinfo(L, "Sl", debug);
-    lua_pushfstring(L, "%s:%d: the asset file did not finish within %d instructions",
-                    debug->short_src, debug->currentline, instructionBudget);
+    if (outOfInstructions) {
+        lua_pushfstring(L, "%s:%d: the asset file did not finish within %d instructions",
+                        debug->short_src, debug->currentline, instructionBudget);
+    } else {
+        lua_pushfstring(L, "%s:%d: the asset file did not finish within %d seconds",
+                        debug->short_src, debug->currentline, timeBudgetSeconds);
+    }
     lua_error(L);
 }
 
@@ -95,7 +119,8 @@ bool RunMaterialFile(lua_State* L) {
         return false;
     }
     const std::string chunkId = GetChunkId(L);
-    lua_sethook(L, StopEndlessChunk, LUA_MASKCOUNT, instructionBudget);
+    g_chunkBudget = {instructionBudget, GetTickCount64() + timeBudgetSeconds * 1000};
+    lua_sethook(L, StopEndlessChunk, LUA_MASKCOUNT, hookInterval);
     const int callStatus = lua_pcall(L, 0, LUA_MULTRET, 0);
     if (callStatus != LUA_OK) {
         ReportLuaError(L, callStatus == LUA_ERRRUN ? chunkId.c_str() : nullptr);

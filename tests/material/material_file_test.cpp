@@ -310,4 +310,13 @@ TEST_F(MaterialFileTest, EndlessChunkIsStoppedAsARuntimeError) {
     ExpectMaterialUnchanged();
 }
 
+// Few instructions, each copying megabytes: only the clock stops these.
+TEST_F(MaterialFileTest, ChunkOfBigCopiesIsStoppedByTheClock) {
+    EXPECT_FALSE(Load("local s = 'x' for i = 1, 22 do s = s .. s end\n"
+                      "while true do local t = s .. 'y' end\n"));
+    EXPECT_EQ("data/material.material(2): error: the asset file did not finish within 5 seconds",
+              Errors());
+    ExpectMaterialUnchanged();
+}
+
 } // namespace
