@@ -1,10 +1,10 @@
-# The two commands: `make run` and `make test` (and `make bench`). Each installs
-# what is missing, configures and builds, then runs.
+# The two commands: `make run` and `make test` (and `make bench` and `make soak`).
+# Each installs what is missing, configures and builds, then runs.
 BUILD_DIR ?= build/mingw
 export BUILD_DIR
 LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test bench soak clean
 
 all: build
 
@@ -25,6 +25,9 @@ test: build
 
 bench: build
 	@scripts/bench.sh
+
+soak: build
+	@scripts/soak.sh
 
 clean:
 	rm -rf build
