@@ -91,11 +91,11 @@ long CountHandles(DWORD processId, std::vector<char>& buffer) {
 // private committed memory (what Windows calls PagefileUsage), both in KiB.
 bool PrintSample(HANDLE process, DWORD processId, ULONGLONG start, std::vector<char>& buffer) {
     const long handles = CountHandles(processId, buffer);
-    PROCESS_MEMORY_COUNTERS memory = {};
-    memory.cb = sizeof(memory);
     if (handles < 0) {
         return false;
     }
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
     if (!GetProcessMemoryInfo(process, &memory, sizeof(memory))) {
         std::fprintf(stderr, "process_sampler: no memory counters (error %lu)\n", GetLastError());
         return false;
