@@ -8,7 +8,7 @@ LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
 # progress shows.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build run test bench fuzz package clean
+.PHONY: all setup configure build run test bench fuzz soak package clean
 
 all: build
 
@@ -35,6 +35,9 @@ fuzz: build
 
 package: build
 	@cmake --build $(BUILD_DIR) --target package
+
+soak: build
+	@scripts/soak.sh
 
 clean:
 	rm -rf build
