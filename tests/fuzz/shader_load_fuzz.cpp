@@ -30,11 +30,16 @@ bool AllocateGuardedBytes() {
            VirtualProtect(g_guarded + capacity, system.dwPageSize, PAGE_NOACCESS, &previous);
 }
 
-// The seeds' constant table comment is token 1; its table runs from byte 12
-// to the comment's end. Mutations stay in what D3DX reads: instruction tokens
-// are Direct3D's to validate.
+// The constant table comment of the seeds that have one is token 1, and its
+// table runs from byte 12 to the comment's end. Mutations stay in what D3DX
+// reads: the instruction tokens are Direct3D's to validate.
+bool HasTableComment(const FuzzBytes& bytes) {
+    return bytes.size() >= 12 && bytes[4] == 0xFE && bytes[5] == 0xFF &&
+           std::memcmp(&bytes[8], "CTAB", 4) == 0;
+}
+
 size_t TableEnd(const FuzzBytes& bytes) {
-    if (bytes.size() < 12) {
+    if (!HasTableComment(bytes)) {
         return 0;
     }
     const size_t length = bytes[6] | (bytes[7] & 0x7F) << 8;
@@ -63,7 +68,7 @@ void SetTableWord(FuzzBytes& bytes, std::mt19937& random) {
 
 // The comment length: bits 16 to 30 of token 1, moved a little or anywhere.
 void SetCommentLength(FuzzBytes& bytes, std::mt19937& random) {
-    if (bytes.size() < 8) {
+    if (!HasTableComment(bytes)) {
         return;
     }
     const unsigned length = (bytes[6] | (bytes[7] & 0x7F) << 8) + random() % 9 - 4;
