@@ -293,7 +293,7 @@ int main() {
     keyboard.Press(VK_RIGHT);
     keyboard.Press('W');
 
-    if (!InitializeGraphics(nullptr)) {
+    if (!InitializeGraphics(FakeWindow())) {
         std::printf("InitializeGraphics failed with the test doubles\n");
         return 1;
     }

@@ -75,9 +75,15 @@ bool CreateDevice(HWND window) {
     parameters.FullScreen_RefreshRateInHz = 0;
     parameters.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
 
-    const HRESULT result = g_graphics.direct3D->CreateDevice(
-        D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-        &parameters, &g_graphics.device);
+    // Start-up after a failed window relies on this failing. Windows refuses a
+    // device without a window, but not every Direct3D does, and a device with
+    // nowhere to present leaves a loop running that no window can ever end.
+    HRESULT result = D3DERR_INVALIDCALL;
+    if (window != nullptr) {
+        result = g_graphics.direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                                   D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                                   &g_graphics.device);
+    }
     if (FAILED(result)) {
         MessageBoxA(window, "DirectX failed to create a Direct3D9 device", "No D3D9 Device",
                     MB_ICONERROR);

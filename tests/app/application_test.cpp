@@ -71,7 +71,7 @@ protected:
         ShellTest::SetUp();
         g_peeks = 0;
         g_graphics.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_TRUE(CreateDevice(nullptr));
+        ASSERT_TRUE(CreateDevice(FakeWindow()));
         d3d.log.clear();
     }
 

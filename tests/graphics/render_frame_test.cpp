@@ -84,7 +84,7 @@ protected:
         counter.frequency = countsPerSecond;
         // Without the program's folder the material and shader steps fail;
         // GiveMaterial stands in for them where a test needs a material.
-        ASSERT_TRUE(InitializeGraphics(nullptr));
+        ASSERT_TRUE(InitializeGraphics(FakeWindow()));
         ASSERT_NE(nullptr, g_graphics.cube.vertexBuffer);
         ASSERT_NE(nullptr, g_graphics.square.indexBuffer);
         d3d.log.clear();
@@ -324,7 +324,7 @@ TEST(RenderFrameMeshes, AMeshWithoutABufferOrDeviceIsNotDrawn) {
     // The cube gets no vertex buffer, the square no index buffer.
     d3d.Fail("CreateVertexBuffer", E_OUTOFMEMORY, 1);
     d3d.Fail("CreateIndexBuffer", E_OUTOFMEMORY, 1);
-    ASSERT_TRUE(InitializeGraphics(nullptr));
+    ASSERT_TRUE(InitializeGraphics(FakeWindow()));
     ASSERT_EQ(nullptr, g_graphics.cube.vertexBuffer);
     ASSERT_NE(nullptr, g_graphics.square.vertexBuffer);
     ASSERT_EQ(nullptr, g_graphics.square.indexBuffer);

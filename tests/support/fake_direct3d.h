@@ -7,7 +7,7 @@
 //                                       // D3DXGetShaderConstantTable now hand
 //                                       // out fakes; g_graphics is reset
 //     d3d.Fail("CreateIndexBuffer", E_OUTOFMEMORY);
-//     ASSERT_TRUE(InitializeGraphics(nullptr));
+//     ASSERT_TRUE(InitializeGraphics(FakeWindow()));
 //     EXPECT_EQ(1, d3d.CountCalls("CreateVertexBuffer("));
 //     EXPECT_EQ("Clear(0, null, 3, 0xff000000, 1, 0)", d3d.log[5]);
 //     std::vector<Vertex> vertices = d3d.vertexBuffers[0]->As<Vertex>();
@@ -69,6 +69,12 @@
 #include "tests/support/fake_constant_table.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/fake_resources.h"
+
+// A window for the device the doubles create: the program refuses a device
+// without one, and the doubles never look at it.
+inline HWND FakeWindow() {
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
+}
 
 class FakeDirect3DScope {
 public:
