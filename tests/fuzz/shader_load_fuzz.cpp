@@ -78,21 +78,11 @@ void SetCommentLength(FuzzBytes& bytes, std::mt19937& random) {
 }
 
 FuzzBytes Mutate(const FuzzBytes& seed, std::mt19937& random) {
+    using Mutation = void (*)(FuzzBytes&, std::mt19937&);
+    const Mutation mutations[] = {FlipTableByte, SetTableWord, SetCommentLength, CutShort};
     FuzzBytes bytes = seed;
     for (int count = 1 + random() % 3; count > 0; --count) {
-        switch (random() % 4) {
-        case 0:
-            FlipTableByte(bytes, random);
-            break;
-        case 1:
-            CutShort(bytes, random);
-            break;
-        case 2:
-            SetCommentLength(bytes, random);
-            break;
-        default:
-            SetTableWord(bytes, random);
-        }
+        mutations[random() % 4](bytes, random);
     }
     return bytes;
 }
