@@ -1,66 +1,135 @@
 #include "material/bytecode_check.h"
 
-#include <windows.h>
-#include <d3d9types.h>
+#include <cstdint>
+#include <cstring>
+
+#include "material/constant_table_check.h"
 
 namespace {
 
-const DWORD vertexVersionKind = 0xFFFE;
-const DWORD pixelVersionKind = 0xFFFF;
-const DWORD endToken = 0x0000FFFF;
-const DWORD parameterBit = 0x80000000;
+// The few token layouts the check needs, as Direct3D 9 defines them.
+const std::uint32_t vertexVersionKind = 0xFFFE;
+const std::uint32_t pixelVersionKind = 0xFFFF;
+const std::uint32_t endToken = 0x0000FFFF;
+const std::uint32_t parameterBit = 0x80000000;
+const std::uint32_t opcodeMask = 0x0000FFFF;
+const std::uint32_t commentOpcode = 0xFFFE;
+const std::uint32_t defOpcode = 0x51;
+const std::uint32_t constantTableTag = 0x42415443; // "CTAB"
 
-bool IsVersionToken(DWORD token, ShaderKind kind) {
-    const DWORD expectedKind = kind == ShaderKind::Vertex ? vertexVersionKind : pixelVersionKind;
-    const DWORD major = D3DSHADER_VERSION_MAJOR(token);
-    const DWORD minor = D3DSHADER_VERSION_MINOR(token);
+struct Tokens {
+    const unsigned char* bytes;
+    std::size_t count;
+};
+
+// Copied out: nothing says the bytes are aligned for a 32-bit read.
+std::uint32_t TokenAt(const Tokens& tokens, std::size_t at) {
+    std::uint32_t token;
+    std::memcpy(&token, tokens.bytes + at * sizeof(token), sizeof(token));
+    return token;
+}
+
+bool IsComment(std::uint32_t token) {
+    return (token & opcodeMask) == commentOpcode;
+}
+
+std::size_t CommentLength(std::uint32_t token) {
+    return (token >> 16) & 0x7FFF;
+}
+
+bool IsVersionToken(std::uint32_t token, ShaderKind kind) {
+    const std::uint32_t expectedKind =
+        kind == ShaderKind::Vertex ? vertexVersionKind : pixelVersionKind;
+    const std::uint32_t major = (token >> 8) & 0xFF;
+    const std::uint32_t minor = token & 0xFF;
     return (token >> 16) == expectedKind && major >= 1 && (major < 3 || (major == 3 && minor == 0));
 }
 
 // Tokens that follow an instruction's opcode token. From shader model 2.0 on
 // the opcode token holds the count; before it, the parameters are the tokens
 // with the top bit set, except def's four values, which may be any bits.
-std::size_t InstructionLength(const DWORD* tokens, std::size_t at, std::size_t count,
-                              bool lengthInOpcode) {
+std::size_t InstructionLength(const Tokens& tokens, std::size_t at, bool lengthInOpcode) {
+    const std::uint32_t token = TokenAt(tokens, at);
     if (lengthInOpcode) {
-        return (tokens[at] & D3DSI_INSTLENGTH_MASK) >> D3DSI_INSTLENGTH_SHIFT;
+        return (token >> 24) & 0x0F;
     }
-    if ((tokens[at] & D3DSI_OPCODE_MASK) == D3DSIO_DEF) {
+    if ((token & opcodeMask) == defOpcode) {
         return 5;
     }
     std::size_t length = 0;
-    while (at + 1 + length < count && (tokens[at + 1 + length] & parameterBit) != 0) {
+    while (at + 1 + length < tokens.count &&
+           (TokenAt(tokens, at + 1 + length) & parameterBit) != 0) {
         ++length;
     }
     return length;
 }
 
-} // namespace
+// D3DX reads the constant table from the first comment tagged "CTAB"; other
+// comments pass. A table comment without room for its tag fails.
+bool HasWholeTableIfAny(const Tokens& tokens, std::size_t at) {
+    if (at + 1 >= tokens.count || TokenAt(tokens, at + 1) != constantTableTag) {
+        return true;
+    }
+    const std::size_t length = CommentLength(TokenAt(tokens, at));
+    return length >= 1 && at + 1 + length <= tokens.count &&
+           IsWholeConstantTable(tokens.bytes + (at + 2) * sizeof(std::uint32_t),
+                                (length - 1) * sizeof(std::uint32_t));
+}
 
-bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind) {
-    if (bytes == nullptr || size % sizeof(DWORD) != 0 || size < 2 * sizeof(DWORD)) {
-        return false;
-    }
-    const DWORD* tokens = static_cast<const DWORD*>(bytes);
-    const std::size_t count = size / sizeof(DWORD);
-    if (!IsVersionToken(tokens[0], kind)) {
-        return false;
-    }
-    const bool lengthInOpcode = D3DSHADER_VERSION_MAJOR(tokens[0]) >= 2;
-    for (std::size_t at = 1; at < count;) {
-        const DWORD token = tokens[at];
+// D3DX finds the table token by token, skipping only comments, so a parameter
+// or a def value that looks like a comment token makes it jump: its search
+// must end inside the bytes too, and the table it finds must be whole.
+bool D3DXSearchStaysInside(const Tokens& tokens) {
+    for (std::size_t at = 1; at < tokens.count;) {
+        const std::uint32_t token = TokenAt(tokens, at);
         if (token == endToken) {
             return true;
         }
-        if ((token & D3DSI_OPCODE_MASK) == D3DSIO_COMMENT) {
-            at += 1 + ((token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT);
+        if (!IsComment(token)) {
+            ++at;
+        } else if (at + 1 < tokens.count && TokenAt(tokens, at + 1) == constantTableTag) {
+            return HasWholeTableIfAny(tokens, at);
+        } else {
+            at += 1 + CommentLength(token);
+        }
+    }
+    return false;
+}
+
+// Direct3D walks instruction by instruction to the end token.
+bool InstructionsEndInside(const Tokens& tokens, bool lengthInOpcode) {
+    for (std::size_t at = 1; at < tokens.count;) {
+        const std::uint32_t token = TokenAt(tokens, at);
+        if (token == endToken) {
+            return true;
+        }
+        if (IsComment(token)) {
+            if (!HasWholeTableIfAny(tokens, at)) {
+                return false;
+            }
+            at += 1 + CommentLength(token);
         } else if ((token & parameterBit) != 0) {
             return false; // a parameter where an instruction should start
         } else {
-            at += 1 + InstructionLength(tokens, at, count, lengthInOpcode);
+            at += 1 + InstructionLength(tokens, at, lengthInOpcode);
         }
     }
     // A comment or instruction that runs past the last token ends the walk
     // here too, without the end token having been met inside the bytes.
     return false;
+}
+
+} // namespace
+
+bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind) {
+    if (bytes == nullptr || size % sizeof(std::uint32_t) != 0 || size < 2 * sizeof(std::uint32_t)) {
+        return false;
+    }
+    const Tokens tokens = {static_cast<const unsigned char*>(bytes), size / sizeof(std::uint32_t)};
+    const std::uint32_t version = TokenAt(tokens, 0);
+    if (!IsVersionToken(version, kind)) {
+        return false;
+    }
+    const bool lengthInOpcode = ((version >> 8) & 0xFF) >= 2;
+    return InstructionsEndInside(tokens, lengthInOpcode) && D3DXSearchStaysInside(tokens);
 }

@@ -33,4 +33,9 @@ struct Material {
 bool LoadShaderFile(const char* path, void*& buffer, std::string* message, DWORD* size = nullptr);
 bool LoadFragmentShader();
 bool LoadVertexShader();
+// The two steps after the file is read: the bytes, when they hold a whole
+// shader of the kind, become the shader, its table and its handles; a failed
+// creation shows the step's box.
+bool CreateFragmentShaderFrom(const void* bytes, DWORD size);
+bool CreateVertexShaderFrom(const void* bytes, DWORD size);
 bool LoadMaterial();

@@ -22,16 +22,10 @@ void LookUpConstant(ID3DXConstantTable* table, const char* name, D3DXHANDLE& han
 
 } // namespace
 
-bool LoadFragmentShader() {
+bool CreateFragmentShaderFrom(const void* bytes, DWORD size) {
     Material& material = g_graphics.material;
-    // The reader's own message is not shown: a missing file shows as the
-    // failed creation below.
-    void* buffer = nullptr;
-    DWORD size = 0;
-    LoadShaderFile(material.fragmentShaderPath.c_str(), buffer, nullptr, &size);
-
     HRESULT result = D3DERR_INVALIDCALL;
-    if (const DWORD* byteCode = CheckedByteCode(buffer, size, ShaderKind::Fragment)) {
+    if (const DWORD* byteCode = CheckedByteCode(bytes, size, ShaderKind::Fragment)) {
         result = g_graphics.device->CreatePixelShader(byteCode, &material.fragmentShaderObject);
         D3DXGetShaderConstantTable(byteCode, &material.fragmentConstantTable);
     }
@@ -40,18 +34,13 @@ bool LoadFragmentShader() {
         MessageBoxA(g_graphics.window, "DirectX failed to create the fragment shader",
                     "No Fragment Shader", MB_OK | MB_ICONERROR);
     }
-    std::free(buffer);
     return SUCCEEDED(result);
 }
 
-bool LoadVertexShader() {
+bool CreateVertexShaderFrom(const void* bytes, DWORD size) {
     Material& material = g_graphics.material;
-    void* buffer = nullptr;
-    DWORD size = 0;
-    LoadShaderFile(material.vertexShaderPath.c_str(), buffer, nullptr, &size);
-
     HRESULT result = D3DERR_INVALIDCALL;
-    if (const DWORD* byteCode = CheckedByteCode(buffer, size, ShaderKind::Vertex)) {
+    if (const DWORD* byteCode = CheckedByteCode(bytes, size, ShaderKind::Vertex)) {
         result = g_graphics.device->CreateVertexShader(byteCode, &material.vertexShaderObject);
         D3DXGetShaderConstantTable(byteCode, &material.vertexConstantTable);
     }
@@ -63,6 +52,25 @@ bool LoadVertexShader() {
         MessageBoxA(g_graphics.window, "DirectX failed to create the vertex shader",
                     "No Vertex Shader", MB_OK | MB_ICONERROR);
     }
-    std::free(buffer);
     return SUCCEEDED(result);
+}
+
+// The reader's own message is not shown: a missing file shows as the failed
+// creation.
+bool LoadFragmentShader() {
+    void* buffer = nullptr;
+    DWORD size = 0;
+    LoadShaderFile(g_graphics.material.fragmentShaderPath.c_str(), buffer, nullptr, &size);
+    const bool created = CreateFragmentShaderFrom(buffer, size);
+    std::free(buffer);
+    return created;
+}
+
+bool LoadVertexShader() {
+    void* buffer = nullptr;
+    DWORD size = 0;
+    LoadShaderFile(g_graphics.material.vertexShaderPath.c_str(), buffer, nullptr, &size);
+    const bool created = CreateVertexShaderFrom(buffer, size);
+    std::free(buffer);
+    return created;
 }

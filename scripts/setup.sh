@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64
   xvfb xdotool x11-apps x11-utils imagemagick unzip
   googletest librust-lua52-sys-dev
+  g++ clang-14 libclang-rt-14-dev
 )
 
 missing=()

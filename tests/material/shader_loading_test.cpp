@@ -191,6 +191,7 @@ const DWORD endToken = 0x0000FFFF;
 const DWORD movWithTwoParameters = 0x02000001;
 const DWORD destination = 0xC00F0000; // oPos
 const DWORD source = 0xA0E40000;      // c0
+const DWORD constantTableTag = 0x42415443;
 
 TEST(ShaderByteCode, WholeStreamsOfTheRightKindPass) {
     const Bytes vertex = ReadFileBytes(vertexShaderPath);
@@ -246,11 +247,93 @@ TEST(ShaderByteCode, TruncatedForeignOrMalformedStreamsFail) {
         {"no end token", TokenBytes({vs20, movWithTwoParameters, destination, source}),
          ShaderKind::Vertex},
         {"text", {'v', 's', '_', '2', '_', '0', '\n', 'm'}, ShaderKind::Vertex},
+        {"constant table shorter than its header",
+         TokenBytes({vs20, 0x0007FFFE, constantTableTag, 28, 0, 0, 0, 0, 0, endToken}),
+         ShaderKind::Vertex},
+        // D3DX looks for the table token by token: this value of def reads
+        // to it as a comment that runs past the end.
+        {"def value that D3DX takes for a comment",
+         TokenBytes({vs20, 0x05000051, 0xA00F0000, 0x0100FFFE, 0, 0, 0, endToken}),
+         ShaderKind::Vertex},
+        // Here the same search jumps over a broken table that a reader going
+        // instruction by instruction would find.
+        {"broken table only an instruction walk finds",
+         TokenBytes({vs20, 0x05000051, 0xA00F0000, 0x0005FFFE, 0, 0, 0, 0x0002FFFE,
+                     constantTableTag, 0, endToken}),
+         ShaderKind::Vertex},
     };
     for (const auto& bad : rejected) {
         EXPECT_FALSE(IsShaderByteCode(bad.bytes.data(), bad.bytes.size(), bad.kind)) << bad.what;
     }
     EXPECT_FALSE(IsShaderByteCode(nullptr, 8, ShaderKind::Vertex));
+}
+
+// One structure constant with one member and a default value, laid out as
+// the shader tool lays out its tables. Offsets count bytes from the header.
+std::vector<DWORD> ConstantTable() {
+    return {// The header: size, creator, version, one constant at 28, flags, target.
+            28, 104, vs20, 1, 28, 0, 108,
+            // The constant: name, float4 registers from 0, one register, type, default.
+            116, 0x00000002, 1, 48, 88,
+            // Its type: a structure of one element with one member at 64.
+            0x00000005, 0x00040001, 0x00010001, 64,
+            // The member: name, type; a float vector of one element.
+            120, 72, 0x00030001, 0x00040001, 1, 0,
+            // The default value, one register.
+            0x3F800000, 0x3F800000, 0x3F800000, 0x3F800000,
+            // The texts: "t", "vs_2_0", "s", "m".
+            't', 0x325F7376, 0x0000305F, 's', 'm'};
+}
+
+Bytes ShaderWithTable(const std::vector<DWORD>& table) {
+    std::vector<DWORD> tokens = {vs20, 0xFFFE | static_cast<DWORD>(table.size() + 1) << 16,
+                                 constantTableTag};
+    tokens.insert(tokens.end(), table.begin(), table.end());
+    tokens.push_back(endToken);
+    return TokenBytes(tokens);
+}
+
+// D3DX follows every offset and count of the table without a bound, and
+// SetDefaults copies the default's registers: each must stay inside.
+TEST(ShaderByteCode, EachFieldOfTheConstantTableMustStayInside) {
+    const struct {
+        const char* what;
+        size_t word;
+        DWORD value;
+        bool passes;
+    } fields[] = {
+        {"whole table", 0, 28, true},
+        {"header size", 0, 24, false},
+        {"creator past the end", 1, 124, false},
+        {"creator on the last zero", 1, 123, true},
+        {"target past the end", 6, 124, false},
+        {"constant count running out", 3, 2, false},
+        {"constant count wrapping 32 bits", 3, 0x0CCCCCCD, false},
+        {"constant records wrapping 32 bits", 4, 0xFFFFFFF0, false},
+        {"constant records past the end", 4, 108, false},
+        {"constant name past the end", 7, 124, false},
+        {"type past the end", 10, 112, false},
+        {"type wrapping 32 bits", 10, 0xFFFFFFF8, false},
+        {"members past the end", 15, 120, false},
+        {"member count running out", 14, 0x00100001, false},
+        {"member name past the end", 16, 124, false},
+        {"member name without its zero", 30, 0x6D6D6D6D, false},
+        {"member type past the end", 17, 116, false},
+        {"member of its own type", 17, 48, false},
+        {"array of too many structures", 14, 0x0001FFFF, false},
+        {"default value past the end", 11, 112, false},
+        {"default value up to the end", 11, 108, true},
+        {"default value short of its registers", 9, 3, false},
+        {"default value of two registers", 9, 2, true},
+        {"no default value", 11, 0, true},
+    };
+    for (const auto& field : fields) {
+        std::vector<DWORD> table = ConstantTable();
+        table[field.word] = field.value;
+        const Bytes bytes = ShaderWithTable(table);
+        EXPECT_EQ(field.passes, IsShaderByteCode(bytes.data(), bytes.size(), ShaderKind::Vertex))
+            << field.what;
+    }
 }
 
 // ---- The shader steps -----------------------------------------------------
@@ -369,6 +452,13 @@ TEST_F(ShaderSteps, AFailedCreationStillGetsTheTableAndHandles) {
     EXPECT_NE(nullptr, material.colorModifierHandle);
 }
 
+// The compiled shader with its table's constant count replaced: the table
+// starts after the version, comment and tag tokens.
+Bytes WithConstantCount(Bytes shader, DWORD count) {
+    std::memcpy(&shader[3 * sizeof(DWORD) + 12], &count, sizeof(count));
+    return shader;
+}
+
 // Direct3D and D3DX read byte code without a length: a short or foreign file
 // must fail like a failed creation without either of them seeing it.
 TEST_F(ShaderSteps, MalformedFilesNeverReachDirect3D) {
@@ -382,6 +472,7 @@ TEST_F(ShaderSteps, MalformedFilesNeverReachDirect3D) {
         {"truncated.shader", Bytes(vertex.begin(), vertex.begin() + vertex.size() / 2)},
         {"garbage.shader", Pattern(256)},
         {"fragment.shader", ReadFileBytes(fragmentShaderPath)},
+        {"huge-constant-count.shader", WithConstantCount(vertex, 0xFFFFFFFF)},
     };
     for (const auto& file : files) {
         SCOPED_TRACE(file.name);

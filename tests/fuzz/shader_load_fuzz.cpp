@@ -1,0 +1,147 @@
+// Shader files through the program's own loading on Wine's real device: the
+// gate and, past it, the shader's creation, its constant table, the handle
+// look-ups and what the frame sets through the tables. Each input is copied
+// to end right before a no-access page, so any read past its end faults.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <windows.h>
+#include <d3dx9.h>
+
+#include "graphics/graphics_context.h"
+#include "tests/fuzz/fuzz_driver.h"
+#include "tests/support/message_boxes.h"
+
+namespace {
+
+const SIZE_T capacity = 1 << 20; // far above any shader; mutations never grow one
+unsigned char* g_guarded;        // capacity bytes, then the no-access page
+MessageBoxCapture* g_messageBoxes;
+
+bool AllocateGuardedBytes() {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    g_guarded = static_cast<unsigned char*>(VirtualAlloc(nullptr, capacity + system.dwPageSize,
+                                                         MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD previous = 0;
+    return g_guarded != nullptr &&
+           VirtualProtect(g_guarded + capacity, system.dwPageSize, PAGE_NOACCESS, &previous);
+}
+
+// The constant table comment of the seeds that have one is token 1, and its
+// table runs from byte 12 to the comment's end. Mutations stay in what D3DX
+// reads: the instruction tokens are Direct3D's to validate.
+bool HasTableComment(const FuzzBytes& bytes) {
+    return bytes.size() >= 12 && bytes[4] == 0xFE && bytes[5] == 0xFF &&
+           std::memcmp(&bytes[8], "CTAB", 4) == 0;
+}
+
+size_t TableEnd(const FuzzBytes& bytes) {
+    if (!HasTableComment(bytes)) {
+        return 0;
+    }
+    const size_t length = bytes[6] | (bytes[7] & 0x7F) << 8;
+    return std::min(bytes.size(), 8 + 4 * length);
+}
+
+void FlipTableByte(FuzzBytes& bytes, std::mt19937& random) {
+    const size_t end = TableEnd(bytes);
+    if (end > 12) {
+        bytes[12 + random() % (end - 12)] ^= static_cast<unsigned char>(1 + random() % 255);
+    }
+}
+
+// A count or an offset, at or around the table's bounds or anywhere.
+void SetTableWord(FuzzBytes& bytes, std::mt19937& random) {
+    const size_t end = TableEnd(bytes);
+    if (end < 16) {
+        return;
+    }
+    const DWORD size = static_cast<DWORD>(end - 12);
+    const DWORD values[] = {0,         size - 4,   size - 1,   size,
+                            size + 16, 0x7FFFFFFF, 0xFFFFFFFF, static_cast<DWORD>(random())};
+    const DWORD value = values[random() % (sizeof(values) / sizeof(values[0]))];
+    std::memcpy(&bytes[12 + random() % ((end - 12) / 4) * 4], &value, sizeof(value));
+}
+
+// The comment length: bits 16 to 30 of token 1, moved a little or anywhere.
+void SetCommentLength(FuzzBytes& bytes, std::mt19937& random) {
+    if (!HasTableComment(bytes)) {
+        return;
+    }
+    const unsigned length = (bytes[6] | (bytes[7] & 0x7F) << 8) + random() % 9 - 4;
+    const unsigned value = random() % 2 ? length : static_cast<unsigned>(random());
+    bytes[6] = static_cast<unsigned char>(value);
+    bytes[7] = static_cast<unsigned char>((bytes[7] & 0x80) | ((value >> 8) & 0x7F));
+}
+
+FuzzBytes Mutate(const FuzzBytes& seed, std::mt19937& random) {
+    using Mutation = void (*)(FuzzBytes&, std::mt19937&);
+    const Mutation mutations[] = {FlipTableByte, SetTableWord, SetCommentLength, CutShort};
+    FuzzBytes bytes = seed;
+    for (int count = 1 + random() % 3; count > 0; --count) {
+        mutations[random() % 4](bytes, random);
+    }
+    return bytes;
+}
+
+// What the frame does with the tables, and the defaults of both.
+void UseTables() {
+    const Material& material = g_graphics.material;
+    IDirect3DDevice9* device = g_graphics.device;
+    if (ID3DXConstantTable* table = material.fragmentConstantTable) {
+        const float modifier[3] = {0.5f, 0.5f, 0.5f};
+        table->SetFloatArray(device, material.colorModifierHandle, modifier, 3);
+        table->SetDefaults(device);
+    }
+    if (ID3DXConstantTable* table = material.vertexConstantTable) {
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        table->SetMatrix(device, material.worldToViewHandle, &identity);
+        table->SetMatrix(device, material.viewToScreenHandle, &identity);
+        table->SetMatrix(device, material.modelToWorldHandle, &identity);
+        table->SetDefaults(device);
+    }
+}
+
+bool Run(const FuzzBytes& input) {
+    if (input.size() > capacity) {
+        FailFuzzRun("input larger than the guarded block");
+    }
+    unsigned char* bytes = g_guarded + capacity - input.size();
+    std::memcpy(bytes, input.data(), input.size());
+    const DWORD size = static_cast<DWORD>(input.size());
+    const bool vertex = input.size() >= 4 && input[2] == 0xFE && input[3] == 0xFF;
+    g_messageBoxes->boxes.clear();
+    const bool created =
+        vertex ? CreateVertexShaderFrom(bytes, size) : CreateFragmentShaderFrom(bytes, size);
+    UseTables();
+    if (g_messageBoxes->boxes.size() != (created ? 0u : 1u)) {
+        FailFuzzRun("a failed shader shows one box, a created one none");
+    }
+    g_graphics.material.ReleaseObjects();
+    g_graphics.material = Material{};
+    return created;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    MessageBoxCapture messageBoxes;
+    g_messageBoxes = &messageBoxes;
+    const HWND window = CreateWindowExA(0, "STATIC", "shader load fuzz", WS_OVERLAPPEDWINDOW, 0, 0,
+                                        800, 600, nullptr, nullptr, nullptr, nullptr);
+    g_graphics.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!AllocateGuardedBytes() || window == nullptr || g_graphics.direct3D == nullptr ||
+        !CreateDevice(window)) {
+        std::fprintf(stderr, "shader_load: no guarded block, window or device\n");
+        return 1;
+    }
+    g_graphics.window = window;
+    const int status = RunFuzzer({"shader_load", Mutate, Run}, argc, argv);
+    ShutDownGraphics();
+    DestroyWindow(window);
+    return status;
+}
