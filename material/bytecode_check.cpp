@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "material/constant_table_check.h"
+#include "material/instruction_check.h"
 
 namespace {
 
@@ -40,9 +41,13 @@ std::size_t CommentLength(std::uint32_t token) {
 bool IsVersionToken(std::uint32_t token, ShaderKind kind) {
     const std::uint32_t expectedKind =
         kind == ShaderKind::Vertex ? vertexVersionKind : pixelVersionKind;
-    const std::uint32_t major = (token >> 8) & 0xFF;
-    const std::uint32_t minor = token & 0xFF;
-    return (token >> 16) == expectedKind && major >= 1 && (major < 3 || (major == 3 && minor == 0));
+    // 1_1 to 1_4 (vertex 1_1 only), 2_0, 2_x and 3_0: the versions the
+    // instruction table knows.
+    const std::uint32_t version = token & 0xFFFF;
+    const bool shaderModel1 =
+        version == 0x101 || (kind == ShaderKind::Fragment && version >= 0x102 && version <= 0x104);
+    return (token >> 16) == expectedKind &&
+           (shaderModel1 || version == 0x200 || version == 0x201 || version == 0x300);
 }
 
 // Tokens that follow an instruction's opcode token. From shader model 2.0 on
@@ -96,8 +101,10 @@ bool D3DXSearchStaysInside(const Tokens& tokens) {
     return false;
 }
 
-// Direct3D walks instruction by instruction to the end token.
-bool InstructionsEndInside(const Tokens& tokens, bool lengthInOpcode) {
+// Direct3D walks instruction by instruction to the end token, reading each
+// instruction's operands as its own table says.
+bool InstructionsEndInside(const Tokens& tokens, std::uint32_t version) {
+    const bool lengthInOpcode = ((version >> 8) & 0xFF) >= 2;
     for (std::size_t at = 1; at < tokens.count;) {
         const std::uint32_t token = TokenAt(tokens, at);
         if (token == endToken) {
@@ -111,7 +118,12 @@ bool InstructionsEndInside(const Tokens& tokens, bool lengthInOpcode) {
         } else if ((token & parameterBit) != 0) {
             return false; // a parameter where an instruction should start
         } else {
-            at += 1 + InstructionLength(tokens, at, lengthInOpcode);
+            const std::size_t length = InstructionLength(tokens, at, lengthInOpcode);
+            if (length >= tokens.count - at ||
+                !IsKnownInstruction(tokens.bytes + at * sizeof(std::uint32_t), length, version)) {
+                return false;
+            }
+            at += 1 + length;
         }
     }
     // A comment or instruction that runs past the last token ends the walk
@@ -130,6 +142,5 @@ bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind) {
     if (!IsVersionToken(version, kind)) {
         return false;
     }
-    const bool lengthInOpcode = ((version >> 8) & 0xFF) >= 2;
-    return InstructionsEndInside(tokens, lengthInOpcode) && D3DXSearchStaysInside(tokens);
+    return InstructionsEndInside(tokens, version) && D3DXSearchStaysInside(tokens);
 }

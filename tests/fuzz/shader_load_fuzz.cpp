@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include <windows.h>
 #include <d3dx9.h>
@@ -16,7 +17,7 @@
 
 namespace {
 
-const SIZE_T capacity = 1 << 20; // far above any shader; mutations never grow one
+const SIZE_T capacity = 1 << 20; // far above any shader; mutations grow one by a few bytes
 unsigned char* g_guarded;        // capacity bytes, then the no-access page
 MessageBoxCapture* g_messageBoxes;
 
@@ -31,8 +32,7 @@ bool AllocateGuardedBytes() {
 }
 
 // The constant table comment of the seeds that have one is token 1, and its
-// table runs from byte 12 to the comment's end. Mutations stay in what D3DX
-// reads: the instruction tokens are Direct3D's to validate.
+// table runs from byte 12 to the comment's end.
 bool HasTableComment(const FuzzBytes& bytes) {
     return bytes.size() >= 12 && bytes[4] == 0xFE && bytes[5] == 0xFF &&
            std::memcmp(&bytes[8], "CTAB", 4) == 0;
@@ -77,12 +77,91 @@ void SetCommentLength(FuzzBytes& bytes, std::mt19937& random) {
     bytes[7] = static_cast<unsigned char>((bytes[7] & 0x80) | ((value >> 8) & 0x7F));
 }
 
+DWORD TokenAt(const FuzzBytes& bytes, size_t at) {
+    DWORD token;
+    std::memcpy(&token, &bytes[4 * at], sizeof(token));
+    return token;
+}
+
+void SetToken(FuzzBytes& bytes, size_t at, DWORD token) {
+    std::memcpy(&bytes[4 * at], &token, sizeof(token));
+}
+
+// The token of a random instruction's opcode, 0 if none: the walk skips
+// comments and goes by the opcode's length from 2.0 on, by the parameter
+// tokens that follow before it.
+size_t RandomInstruction(const FuzzBytes& bytes, std::mt19937& random) {
+    std::vector<size_t> starts;
+    const size_t count = bytes.size() / 4;
+    const bool lengthInOpcode = bytes.size() >= 2 && bytes[1] >= 2;
+    for (size_t at = 1; at < count && TokenAt(bytes, at) != 0x0000FFFF;) {
+        const DWORD token = TokenAt(bytes, at);
+        if ((token & 0xFFFF) == 0xFFFE) {
+            at += 1 + ((token >> 16) & 0x7FFF);
+            continue;
+        }
+        starts.push_back(at++);
+        at += lengthInOpcode ? (token >> 24) & 0x0F : 0;
+        while (!lengthInOpcode && at < count && (TokenAt(bytes, at) & 0x80000000) != 0) {
+            ++at;
+        }
+    }
+    return starts.empty() ? 0 : starts[random() % starts.size()];
+}
+
+// Mostly an opcode some version defines, keeping the control bits.
+void SetOpcode(FuzzBytes& bytes, std::mt19937& random) {
+    if (const size_t at = RandomInstruction(bytes, random)) {
+        const DWORD opcode = random() % 8 ? random() % 0x61 : random() & 0xFFFF;
+        SetToken(bytes, at, (TokenAt(bytes, at) & 0xFFFF0000) | opcode);
+    }
+}
+
+// The length field (bits 24 to 27) set anywhere, or the predicate bit flipped.
+void SetLength(FuzzBytes& bytes, std::mt19937& random) {
+    if (const size_t at = RandomInstruction(bytes, random)) {
+        const DWORD token = TokenAt(bytes, at);
+        SetToken(bytes, at,
+                 random() % 4 ? (token & 0xF0FFFFFF) | (random() % 16) << 24 : token ^ 0x10000000);
+    }
+}
+
+// One of the four tokens after a random instruction's opcode, 0 if none.
+size_t RandomOperand(const FuzzBytes& bytes, std::mt19937& random) {
+    const size_t at = RandomInstruction(bytes, random);
+    const size_t operand = at + 1 + random() % 4;
+    return at != 0 && operand < bytes.size() / 4 ? operand : 0;
+}
+
+// An operand's parameter bit, relative bit, register type bits or any bit.
+void FlipOperandBit(FuzzBytes& bytes, std::mt19937& random) {
+    const unsigned bits[] = {31, 13, 28, 29, 30, 11, 12, static_cast<unsigned>(random() % 32)};
+    if (const size_t at = RandomOperand(bytes, random)) {
+        SetToken(bytes, at, TokenAt(bytes, at) ^ 1u << bits[random() % 8]);
+    }
+}
+
+// An operand token repeated or dropped: room for a relative address or a
+// predicate, or one too few.
+void RepeatOrDropOperand(FuzzBytes& bytes, std::mt19937& random) {
+    if (const size_t at = RandomOperand(bytes, random)) {
+        const auto token = bytes.begin() + 4 * at;
+        if (random() % 2) {
+            bytes.insert(token, token, token + 4);
+        } else {
+            bytes.erase(token, token + 4);
+        }
+    }
+}
+
 FuzzBytes Mutate(const FuzzBytes& seed, std::mt19937& random) {
     using Mutation = void (*)(FuzzBytes&, std::mt19937&);
-    const Mutation mutations[] = {FlipTableByte, SetTableWord, SetCommentLength, CutShort};
+    const Mutation mutations[] = {FlipTableByte,  SetTableWord,       SetCommentLength,
+                                  CutShort,       SetOpcode,          SetLength,
+                                  FlipOperandBit, RepeatOrDropOperand};
     FuzzBytes bytes = seed;
     for (int count = 1 + random() % 3; count > 0; --count) {
-        mutations[random() % 4](bytes, random);
+        mutations[random() % 8](bytes, random);
     }
     return bytes;
 }

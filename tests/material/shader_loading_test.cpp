@@ -192,6 +192,15 @@ const DWORD movWithTwoParameters = 0x02000001;
 const DWORD destination = 0xC00F0000; // oPos
 const DWORD source = 0xA0E40000;      // c0
 const DWORD constantTableTag = 0x42415443;
+const DWORD relativeSource = 0xA0E42000; // c0[a0.x]
+const DWORD addressToken = 0xB0000000;   // a0.x
+const DWORD predicate = 0xB0E41000;      // p0
+
+// The compiled shader with one token replaced.
+Bytes WithToken(Bytes shader, size_t at, DWORD token) {
+    std::memcpy(&shader[at * sizeof(DWORD)], &token, sizeof(token));
+    return shader;
+}
 
 TEST(ShaderByteCode, WholeStreamsOfTheRightKindPass) {
     const Bytes vertex = ReadFileBytes(vertexShaderPath);
@@ -210,6 +219,9 @@ TEST(ShaderByteCode, WholeStreamsOfTheRightKindPass) {
         // of any bits, one of them looking like the end token.
         {0xFFFE0101, 0x00000051, 0xA00F0000, 0x3F800000, endToken, 0x00000000, 0x0F000000,
          0x00000001, destination, source, endToken},
+        // A relative source and its address token; a predicate before the sources.
+        {0xFFFE0300, 0x03000001, destination, relativeSource, addressToken, endToken},
+        {0xFFFE0201, 0x13000001, destination, predicate, source, endToken},
     };
     for (const std::vector<DWORD>& tokens : accepted) {
         const Bytes bytes = TokenBytes(tokens);
@@ -220,7 +232,11 @@ TEST(ShaderByteCode, WholeStreamsOfTheRightKindPass) {
 
 TEST(ShaderByteCode, TruncatedForeignOrMalformedStreamsFail) {
     const Bytes vertex = ReadFileBytes(vertexShaderPath);
+    const Bytes fragment = ReadFileBytes(fragmentShaderPath);
     ASSERT_GT(vertex.size(), 16u);
+    ASSERT_GT(fragment.size(), 54 * sizeof(DWORD));
+    ASSERT_EQ(TokenBytes({movWithTwoParameters}),
+              Bytes(fragment.begin() + 53 * sizeof(DWORD), fragment.begin() + 54 * sizeof(DWORD)));
     const struct {
         const char* what;
         Bytes bytes;
@@ -260,6 +276,24 @@ TEST(ShaderByteCode, TruncatedForeignOrMalformedStreamsFail) {
         {"broken table only an instruction walk finds",
          TokenBytes({vs20, 0x05000051, 0xA00F0000, 0x0005FFFE, 0, 0, 0, 0x0002FFFE,
                      constantTableTag, 0, endToken}),
+         ShaderKind::Vertex},
+        // Direct3D's parser reads the operands its own table names: an
+        // opcode it does not know, or a length other than the operands.
+        {"opcode no version defines", WithToken(fragment, 53, 0x02000201), ShaderKind::Fragment},
+        {"opcode of a later version",
+         TokenBytes({vs20, 0x0300005F, destination, source, source, endToken}), ShaderKind::Vertex},
+        {"length short of the operands",
+         TokenBytes({vs20, 0x71C00051, 0xA00F0000, 0x10, 0, 0x13, 0, endToken}),
+         ShaderKind::Vertex},
+        {"length past the operands",
+         TokenBytes({vs20, 0x03000001, destination, source, source, endToken}), ShaderKind::Vertex},
+        {"relative source without its address token",
+         TokenBytes({vs20, 0x02000001, destination, relativeSource, endToken}), ShaderKind::Vertex},
+        {"relative source where the version has none",
+         TokenBytes({ps20, 0x03000001, 0x800F0000, relativeSource, addressToken, endToken}),
+         ShaderKind::Fragment},
+        {"shader model 1 parameters past the operands",
+         TokenBytes({0xFFFE0101, 0x00000001, destination, source, source, endToken}),
          ShaderKind::Vertex},
     };
     for (const auto& bad : rejected) {
