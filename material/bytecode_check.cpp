@@ -1,8 +1,8 @@
 #include "material/bytecode_check.h"
 
 #include <cstdint>
-#include <cstring>
 
+#include "material/byte_reads.h"
 #include "material/constant_table_check.h"
 #include "material/instruction_check.h"
 
@@ -25,9 +25,7 @@ struct Tokens {
 
 // Copied out: nothing says the bytes are aligned for a 32-bit read.
 std::uint32_t TokenAt(const Tokens& tokens, std::size_t at) {
-    std::uint32_t token;
-    std::memcpy(&token, tokens.bytes + at * sizeof(token), sizeof(token));
-    return token;
+    return ReadField<std::uint32_t>(tokens.bytes, at * sizeof(std::uint32_t));
 }
 
 bool IsComment(std::uint32_t token) {

@@ -1,7 +1,8 @@
 #include "material/constant_table_check.h"
 
 #include <cstdint>
-#include <cstring>
+
+#include "material/byte_reads.h"
 
 namespace {
 
@@ -25,15 +26,11 @@ struct Table {
 };
 
 std::uint32_t Read32(const Table& table, std::uint64_t offset) {
-    std::uint32_t value;
-    std::memcpy(&value, table.bytes + offset, sizeof(value));
-    return value;
+    return ReadField<std::uint32_t>(table.bytes, offset);
 }
 
 std::uint16_t Read16(const Table& table, std::uint64_t offset) {
-    std::uint16_t value;
-    std::memcpy(&value, table.bytes + offset, sizeof(value));
-    return value;
+    return ReadField<std::uint16_t>(table.bytes, offset);
 }
 
 // Offsets and counts are any 32-bit values: compared, never added up first.

@@ -1,6 +1,6 @@
 #include "material/instruction_check.h"
 
-#include <cstring>
+#include "material/byte_reads.h"
 
 namespace {
 
@@ -126,9 +126,7 @@ struct Instruction {
 };
 
 std::uint32_t TokenAt(const Instruction& instruction, std::size_t at) {
-    std::uint32_t token;
-    std::memcpy(&token, instruction.bytes + at * sizeof(token), sizeof(token));
-    return token;
+    return ReadField<std::uint32_t>(instruction.bytes, at * sizeof(std::uint32_t));
 }
 
 const Opcode* FindOpcode(std::uint32_t code, std::uint16_t version, bool vertex) {
