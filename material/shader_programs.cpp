@@ -1,16 +1,34 @@
+#include <cstdint>
 #include <cstdlib>
 
 #include "graphics/graphics_context.h"
-#include "material/bytecode_check.h"
+#include "bytecode/bytecode_check.h"
 #include "material/material.h"
 
 namespace {
+
+// The device's own limits, which Direct3D checks a shader against when it
+// creates it; the least any such device has when it does not say.
+DeviceLimits LimitsOf(IDirect3DDevice9* device) {
+    D3DCAPS9 caps;
+    if (FAILED(device->GetDeviceCaps(&caps))) {
+        return leastDeviceLimits;
+    }
+    return {caps.MaxVertexShaderConst,
+            static_cast<std::uint32_t>(caps.VS20Caps.NumTemps),
+            caps.MaxVertexShader30InstructionSlots,
+            static_cast<std::uint32_t>(caps.PS20Caps.NumTemps),
+            static_cast<std::uint32_t>(caps.PS20Caps.NumInstructionSlots),
+            caps.MaxPixelShader30InstructionSlots};
+}
 
 // The byte code as Direct3D and D3DX take it, or null when the bytes are no
 // whole shader of that kind: their readers take no length, so a truncated or
 // foreign file must not reach them. Such a file counts as a failed creation.
 const DWORD* CheckedByteCode(const void* buffer, DWORD size, ShaderKind kind) {
-    return IsShaderByteCode(buffer, size, kind) ? static_cast<const DWORD*>(buffer) : nullptr;
+    return IsShaderByteCode(buffer, size, kind, LimitsOf(g_graphics.device))
+               ? static_cast<const DWORD*>(buffer)
+               : nullptr;
 }
 
 // A constant the table does not hold gives a null handle; so does no table.

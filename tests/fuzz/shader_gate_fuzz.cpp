@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "material/bytecode_check.h"
+#include "bytecode/bytecode_check.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const bool vertex = IsShaderByteCode(data, size, ShaderKind::Vertex);
-    const bool fragment = IsShaderByteCode(data, size, ShaderKind::Fragment);
+    const bool vertex = IsShaderByteCode(data, size, ShaderKind::Vertex, leastDeviceLimits);
+    const bool fragment = IsShaderByteCode(data, size, ShaderKind::Fragment, leastDeviceLimits);
     ++g_executions;
     g_accepted += vertex || fragment ? 1 : 0;
     return 0;

@@ -1,10 +1,10 @@
-#include "material/bytecode_check.h"
+#include "bytecode/bytecode_check.h"
 
 #include <cstdint>
 
-#include "material/byte_reads.h"
-#include "material/constant_table_check.h"
-#include "material/instruction_check.h"
+#include "bytecode/byte_reads.h"
+#include "bytecode/constant_table_check.h"
+#include "bytecode/instruction_check.h"
 
 namespace {
 
@@ -67,22 +67,20 @@ std::size_t InstructionLength(const Tokens& tokens, std::size_t at, bool lengthI
     return length;
 }
 
-// D3DX reads the constant table from the first comment tagged "CTAB"; other
-// comments pass. A table comment without room for its tag fails.
-bool HasWholeTableIfAny(const Tokens& tokens, std::size_t at) {
-    if (at + 1 >= tokens.count || TokenAt(tokens, at + 1) != constantTableTag) {
-        return true;
-    }
+// D3DX reads the constant table from the first comment tagged "CTAB" that its
+// search meets; a table comment without room for its tag fails.
+bool IsWholeTable(const Tokens& tokens, std::size_t at, const DeviceLimits& limits) {
     const std::size_t length = CommentLength(TokenAt(tokens, at));
     return length >= 1 && at + 1 + length <= tokens.count &&
            IsWholeConstantTable(tokens.bytes + (at + 2) * sizeof(std::uint32_t),
-                                (length - 1) * sizeof(std::uint32_t));
+                                (length - 1) * sizeof(std::uint32_t), TokenAt(tokens, 0), limits);
 }
 
 // D3DX finds the table token by token, skipping only comments, so a parameter
 // or a def value that looks like a comment token makes it jump: its search
-// must end inside the bytes too, and the table it finds must be whole.
-bool D3DXSearchStaysInside(const Tokens& tokens) {
+// must end inside the bytes too, and the table it finds must be whole. Only
+// that one table is read: Direct3D passes over every comment.
+bool D3DXSearchStaysInside(const Tokens& tokens, const DeviceLimits& limits) {
     for (std::size_t at = 1; at < tokens.count;) {
         const std::uint32_t token = TokenAt(tokens, at);
         if (token == endToken) {
@@ -91,7 +89,7 @@ bool D3DXSearchStaysInside(const Tokens& tokens) {
         if (!IsComment(token)) {
             ++at;
         } else if (at + 1 < tokens.count && TokenAt(tokens, at + 1) == constantTableTag) {
-            return HasWholeTableIfAny(tokens, at);
+            return IsWholeTable(tokens, at, limits);
         } else {
             at += 1 + CommentLength(token);
         }
@@ -109,9 +107,6 @@ bool InstructionsEndInside(const Tokens& tokens, std::uint32_t version) {
             return true;
         }
         if (IsComment(token)) {
-            if (!HasWholeTableIfAny(tokens, at)) {
-                return false;
-            }
             at += 1 + CommentLength(token);
         } else if ((token & parameterBit) != 0) {
             return false; // a parameter where an instruction should start
@@ -131,7 +126,10 @@ bool InstructionsEndInside(const Tokens& tokens, std::uint32_t version) {
 
 } // namespace
 
-bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind) {
+const DeviceLimits leastDeviceLimits = {256, 12, 512, 12, 96, 512};
+
+bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
+                      const DeviceLimits& limits) {
     if (bytes == nullptr || size % sizeof(std::uint32_t) != 0 || size < 2 * sizeof(std::uint32_t)) {
         return false;
     }
@@ -140,5 +138,5 @@ bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind) {
     if (!IsVersionToken(version, kind)) {
         return false;
     }
-    return InstructionsEndInside(tokens, version) && D3DXSearchStaysInside(tokens);
+    return InstructionsEndInside(tokens, version) && D3DXSearchStaysInside(tokens, limits);
 }

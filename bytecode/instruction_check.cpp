@@ -1,6 +1,6 @@
-#include "material/instruction_check.h"
+#include "bytecode/instruction_check.h"
 
-#include "material/byte_reads.h"
+#include "bytecode/byte_reads.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "material/constant_table_check.h"
+#include "bytecode/constant_table_check.h"
 
 #include <cstdint>
 
-#include "material/byte_reads.h"
+#include "bytecode/byte_reads.h"
 
 namespace {
 
@@ -95,7 +95,8 @@ std::uint64_t TextEnd(const unsigned char* bytes, std::uint64_t size) {
 
 } // namespace
 
-bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size) {
+bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size, std::uint32_t,
+                          const DeviceLimits&) {
     const Table table = {bytes, size, TextEnd(bytes, size)};
     if (!HoldsRecords(table, 0, 1, headerSize) || Read32(table, 0) != headerSize) {
         return false;
