@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the benchmarks need from Debian's
-# packages. Idempotent: installs only what is missing.
+# Installs what a make target needs from Debian's packages, and only what is
+# missing: `setup.sh package` what builds the program and its data, `setup.sh
+# run` that and what drives and captures its window, `setup.sh test` (the
+# default) that and what the tests, the fuzz targets and the benchmarks build
+# with.
 set -euo pipefail
 
-packages=(
-  cmake make python3
-  g++-mingw-w64-x86-64 wine wine64
-  xvfb xdotool x11-apps x11-utils imagemagick unzip
-  googletest librust-lua52-sys-dev
-  g++ clang-14 libclang-rt-14-dev
-)
+build=(cmake make python3 g++-mingw-w64-x86-64 wine wine64 librust-lua52-sys-dev)
+display=(xvfb xdotool x11-apps x11-utils imagemagick)
+testing=(googletest unzip g++ clang-14 libclang-rt-14-dev)
+case "${1:-test}" in
+  package) packages=("${build[@]}") ;;
+  run) packages=("${build[@]}" "${display[@]}") ;;
+  test) packages=("${build[@]}" "${display[@]}" "${testing[@]}") ;;
+  *) echo "usage: $0 [package|run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
