@@ -5,6 +5,7 @@
 #include "bytecode/byte_reads.h"
 #include "bytecode/constant_table_check.h"
 #include "bytecode/instruction_check.h"
+#include "bytecode/instruction_run.h"
 
 namespace {
 
@@ -98,13 +99,16 @@ bool D3DXSearchStaysInside(const Tokens& tokens, const DeviceLimits& limits) {
 }
 
 // Direct3D walks instruction by instruction to the end token, reading each
-// instruction's operands as its own table says.
-bool InstructionsEndInside(const Tokens& tokens, std::uint32_t version) {
+// instruction's operands as its own table says, and validates the sequence:
+// the version's slots and the texture-matrix runs.
+bool InstructionsEndInside(const Tokens& tokens, std::uint32_t version,
+                           const DeviceLimits& limits) {
     const bool lengthInOpcode = ((version >> 8) & 0xFF) >= 2;
+    InstructionRun run = {};
     for (std::size_t at = 1; at < tokens.count;) {
         const std::uint32_t token = TokenAt(tokens, at);
         if (token == endToken) {
-            return true;
+            return IsClosedRun(run);
         }
         if (IsComment(token)) {
             at += 1 + CommentLength(token);
@@ -113,7 +117,9 @@ bool InstructionsEndInside(const Tokens& tokens, std::uint32_t version) {
         } else {
             const std::size_t length = InstructionLength(tokens, at, lengthInOpcode);
             if (length >= tokens.count - at ||
-                !IsKnownInstruction(tokens.bytes + at * sizeof(std::uint32_t), length, version)) {
+                !IsKnownInstruction(tokens.bytes + at * sizeof(std::uint32_t), length, version,
+                                    limits) ||
+                !ContinuesRun(run, token, version, limits)) {
                 return false;
             }
             at += 1 + length;
@@ -138,5 +144,5 @@ bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
     if (!IsVersionToken(version, kind)) {
         return false;
     }
-    return InstructionsEndInside(tokens, version) && D3DXSearchStaysInside(tokens, limits);
+    return InstructionsEndInside(tokens, version, limits) && D3DXSearchStaysInside(tokens, limits);
 }

@@ -1,13 +1,10 @@
 #include "bytecode/instruction_check.h"
 
 #include "bytecode/byte_reads.h"
+#include "bytecode/register_rules.h"
+#include "bytecode/shader_versions.h"
 
 namespace {
-
-// Versions as major << 8 | minor: 2_x is 2.1. The gate lets no other through.
-const std::uint16_t v11 = 0x101, v12 = 0x102, v13 = 0x103, v14 = 0x104;
-const std::uint16_t v20 = 0x200, v2x = 0x201, v30 = 0x300;
-const std::uint16_t none = 0;
 
 // What each opcode takes: destination and source parameters, then values
 // that are not parameters (DEF's four, DCL's usage token), and the versions
@@ -116,13 +113,15 @@ const std::uint32_t parameterBit = 0x80000000;
 const std::uint32_t relativeBit = 0x00002000;
 const std::uint32_t predicatedBit = 0x10000000;
 const std::uint16_t dclOpcode = 0x1F;
+const std::uint16_t texkillOpcode = 0x41;
 const std::size_t invalid = ~static_cast<std::size_t>(0);
 
 struct Instruction {
     const unsigned char* bytes;
-    std::size_t length;    // tokens after the opcode token
+    std::size_t length; // tokens after the opcode token
+    std::uint32_t versionToken;
     std::uint16_t version; // major << 8 | minor
-    bool vertex;
+    const DeviceLimits* limits;
 };
 
 std::uint32_t TokenAt(const Instruction& instruction, std::size_t at) {
@@ -140,41 +139,62 @@ const Opcode* FindOpcode(std::uint32_t code, std::uint16_t version, bool vertex)
     return nullptr;
 }
 
-// Where a version addresses a register relatively. From 2.0 on, Direct3D's
-// parser reads a token after every parameter marked relative, so a mark
-// anywhere else would make it read operands the length does not hold.
-bool MayBeRelative(const Instruction& instruction, bool source) {
-    const bool shaderModel3 = instruction.version == v30;
-    if (instruction.vertex) {
-        return source || shaderModel3;
-    }
-    return source && shaderModel3;
+bool IsAllowed(const Instruction& instruction, std::uint32_t parameter, unsigned use) {
+    return IsAllowedRegister(parameter, use, instruction.versionToken, *instruction.limits);
 }
 
 // The tokens of one parameter at `at`: 1, 2 with its relative address token,
-// or invalid. Reads stay inside the instruction's tokens.
-std::size_t ParameterTokens(const Instruction& instruction, std::size_t at, bool source,
-                            bool relativeAllowed) {
+// or invalid. Reads stay inside the instruction's tokens. From 2.0 on,
+// Direct3D's parser reads a token after every parameter marked relative, so
+// a mark where the register table allows none would make it read operands
+// the length does not hold.
+std::size_t ParameterTokens(const Instruction& instruction, std::size_t at, bool relativeAllowed) {
     if (at > instruction.length || (TokenAt(instruction, at) & parameterBit) == 0) {
         return invalid;
     }
-    if ((TokenAt(instruction, at) & relativeBit) == 0) {
+    const std::uint32_t parameter = TokenAt(instruction, at);
+    if ((parameter & relativeBit) == 0) {
         return 1;
     }
-    if (!relativeAllowed || !MayBeRelative(instruction, source)) {
+    if (!relativeAllowed || !IsAllowed(instruction, parameter, registerRelative)) {
         return invalid;
     }
     if (instruction.version < v20) {
         return 1; // shader model 1 addresses through a0 without a token
     }
-    return at + 1 <= instruction.length && (TokenAt(instruction, at + 1) & parameterBit) != 0
+    return at + 1 <= instruction.length && (TokenAt(instruction, at + 1) & parameterBit) != 0 &&
+                   IsAllowed(instruction, TokenAt(instruction, at + 1), registerAddresses)
                ? 2
                : invalid;
 }
 
+// How the instruction uses its parameter i: def's destination is defined,
+// texkill's is read.
+unsigned UseOf(const Opcode& opcode, int i) {
+    if (i >= opcode.destinations) {
+        return registerRead; // the predicate and the sources
+    }
+    if (opcode.values > 0) {
+        return registerDefined;
+    }
+    return opcode.code == texkillOpcode ? registerRead : registerWritten;
+}
+
+// dcl's destination is allowed by what its usage token declares.
+bool IsAllowedParameter(const Instruction& instruction, const Opcode& opcode, int i,
+                        std::size_t at) {
+    const std::uint32_t parameter = TokenAt(instruction, at);
+    if (opcode.code == dclOpcode) {
+        return IsAllowedDeclaration(TokenAt(instruction, 1), parameter, instruction.versionToken,
+                                    *instruction.limits);
+    }
+    return IsAllowed(instruction, parameter, UseOf(opcode, i));
+}
+
 // The operand tokens the instruction's opcode takes, read as Direct3D does:
 // destination, predicate, sources, then any values; invalid if one of them
-// is not a parameter or is marked relative where it may not be.
+// is not a parameter, names a register the version does not let the
+// instruction use, or is marked relative where it may not be.
 std::size_t ExpectedLength(const Instruction& instruction, const Opcode& opcode, bool predicated) {
     // DCL's usage token comes before its destination; other values follow.
     const std::size_t leading = opcode.code == dclOpcode ? opcode.values : 0;
@@ -185,9 +205,8 @@ std::size_t ExpectedLength(const Instruction& instruction, const Opcode& opcode,
         // without room for an address token.
         const bool relativeAllowed =
             opcode.values == 0 && !(predicated && i == opcode.destinations);
-        const std::size_t tokens =
-            ParameterTokens(instruction, at, i >= opcode.destinations, relativeAllowed);
-        if (tokens == invalid) {
+        const std::size_t tokens = ParameterTokens(instruction, at, relativeAllowed);
+        if (tokens == invalid || !IsAllowedParameter(instruction, opcode, i, at)) {
             return invalid;
         }
         at += tokens;
@@ -197,11 +216,12 @@ std::size_t ExpectedLength(const Instruction& instruction, const Opcode& opcode,
 
 } // namespace
 
-bool IsKnownInstruction(const unsigned char* bytes, std::size_t length, std::uint32_t version) {
-    const Instruction instruction = {bytes, length, static_cast<std::uint16_t>(version & 0xFFFF),
-                                     (version >> 16) == 0xFFFE};
+bool IsKnownInstruction(const unsigned char* bytes, std::size_t length, std::uint32_t version,
+                        const DeviceLimits& limits) {
+    const Instruction instruction = {bytes, length, version, VersionOf(version), &limits};
     const std::uint32_t token = TokenAt(instruction, 0);
-    const Opcode* opcode = FindOpcode(token & 0xFFFF, instruction.version, instruction.vertex);
+    const Opcode* opcode =
+        FindOpcode(token & 0xFFFF, instruction.version, IsVertexVersion(version));
     if (opcode == nullptr) {
         return false;
     }

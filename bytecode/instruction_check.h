@@ -3,8 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bytecode/device_limits.h"
+
 // Whether the instruction at bytes (its opcode token, then the length tokens
 // that follow it, all inside the buffer) is one the shader version defines,
-// holding exactly the operand tokens its opcode takes. Direct3D's parser
-// reads the operands its own table names, whatever the length says.
-bool IsKnownInstruction(const unsigned char* bytes, std::size_t length, std::uint32_t version);
+// holding exactly the operand tokens its opcode takes, each naming a register
+// that the version, on a device with these limits, lets it use so. Direct3D's
+// parser reads the operands its own table names, whatever the length says.
+bool IsKnownInstruction(const unsigned char* bytes, std::size_t length, std::uint32_t version,
+                        const DeviceLimits& limits);

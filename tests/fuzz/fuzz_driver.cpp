@@ -43,10 +43,12 @@ long long NowMs() {
 
 void PrintSummary(int crashes, int hangs) {
     const double seconds = std::chrono::duration<double>(Clock::now() - g_run.start).count();
-    std::printf("%s: executions %lld, accepted %lld, rejected %lld, crashes %d, hangs %d, "
-                "seconds %.1f\n",
-                g_run.target->name, g_run.executions, g_run.accepted, g_run.rejected, crashes,
-                hangs, seconds);
+    std::printf("%s: executions %lld, accepted %lld, rejected %lld", g_run.target->name,
+                g_run.executions, g_run.accepted, g_run.rejected);
+    if (g_run.target->drawn != nullptr) {
+        std::printf(", drawn %lld", *g_run.target->drawn);
+    }
+    std::printf(", crashes %d, hangs %d, seconds %.1f\n", crashes, hangs, seconds);
     std::fflush(stdout);
 }
 

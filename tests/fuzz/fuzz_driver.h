@@ -15,6 +15,9 @@ struct FuzzTarget {
     // Runs one input through the program; true when the program accepted it.
     // A check that fails calls FailFuzzRun.
     bool (*run)(const FuzzBytes& input);
+    // Optional: a count of the target's own, printed as ", drawn D" in the
+    // summary line.
+    const long long* drawn = nullptr;
 };
 
 // Options --seed=N (default 1), --runs=N mutated inputs (default 1000, or no
@@ -23,7 +26,8 @@ struct FuzzTarget {
 // it is, so a saved input is replayed; then mutations of random seeds. A
 // crash, a run longer than --hang or a failed check saves the input as
 // DIR/NAME-KIND-N.bin and ends the process with 1. Prints one summary line:
-// "NAME: executions E, accepted A, rejected R, crashes C, hangs H, seconds S".
+// "NAME: executions E, accepted A, rejected R[, drawn D], crashes C, hangs H,
+// seconds S".
 int RunFuzzer(const FuzzTarget& target, int argc, char** argv);
 
 // Ends the run: the current input failed a check of the target's own.

@@ -1,6 +1,7 @@
 // Shader files through the program's own loading on Wine's real device: the
 // gate and, past it, the shader's creation, its constant table, the handle
-// look-ups and what the frame sets through the tables. Each input is copied
+// look-ups, what the frame sets through the tables and, for a share of the
+// created shaders, a draw with both stages set. Each input is copied
 // to end right before a no-access page, so any read past its end faults.
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +12,9 @@
 #include <windows.h>
 #include <d3dx9.h>
 
+#include "graphics/com_release.h"
 #include "graphics/graphics_context.h"
+#include "mesh/mesh.h"
 #include "tests/fuzz/fuzz_driver.h"
 #include "tests/support/message_boxes.h"
 
@@ -154,14 +157,105 @@ void RepeatOrDropOperand(FuzzBytes& bytes, std::mt19937& random) {
     }
 }
 
+// The token after a random instruction's last operand, 0 if none.
+size_t InstructionEnd(const FuzzBytes& bytes, size_t at) {
+    const size_t count = bytes.size() / 4;
+    if (bytes[1] >= 2) {
+        return std::min(count, at + 1 + ((TokenAt(bytes, at) >> 24) & 0x0F));
+    }
+    while (++at < count && (TokenAt(bytes, at) & 0x80000000) != 0) {
+    }
+    return at;
+}
+
+// A register number at or around the ends of the versions' register counts
+// (and the device's), or any the token can hold.
+DWORD RegisterNumber(std::mt19937& random) {
+    const DWORD numbers[] = {0,  1,  2,  3,  4,  5,  6,   7,   8,   9,   10,
+                             11, 12, 15, 16, 31, 32, 223, 224, 255, 256, 2047};
+    return random() % 8 ? numbers[random() % (sizeof(numbers) / sizeof(numbers[0]))]
+                        : random() % 2048;
+}
+
+// An operand's register type (bits 28 to 30 and 11 to 12: one of the twenty
+// Direct3D 9 names, or beyond) or its number, or both.
+void SetRegister(FuzzBytes& bytes, std::mt19937& random) {
+    if (const size_t at = RandomOperand(bytes, random)) {
+        const DWORD token = TokenAt(bytes, at);
+        const unsigned change = 1 + random() % 3; // 1: type, 2: number, 3: both
+        const DWORD type = random() % 8 ? random() % 20 : random() % 32;
+        const DWORD typeBits =
+            (change & 1) ? (type & 7) << 28 | (type & 0x18) << 8 : token & 0x70001800;
+        const DWORD number = (change & 2) ? RegisterNumber(random) : token & 0x7FF;
+        SetToken(bytes, at, (token & ~0x70001FFFu) | typeBits | number);
+    }
+}
+
+// The usage token of a dcl: any usage, usage index and texture type.
+void SetDeclaration(FuzzBytes& bytes, std::mt19937& random) {
+    const size_t at = RandomInstruction(bytes, random);
+    if (at != 0 && (TokenAt(bytes, at) & 0xFFFF) == 0x1F && at + 1 < bytes.size() / 4) {
+        SetToken(bytes, at + 1,
+                 0x80000000 | random() % 16 | (random() % 16) << 16 | (random() % 8) << 27);
+    }
+}
+
+// A pixel shader remade as ps_1_1 to ps_1_3 around a texture-matrix run: its
+// pads, mostly as many as a run takes and sometimes hundreds, then mostly one
+// of the instructions that close a run, whichever. The table comment stays.
+void MakeMatrixRun(FuzzBytes& bytes, std::mt19937& random) {
+    if (bytes.size() < 8 || bytes[3] != 0xFF) {
+        return;
+    }
+    FuzzBytes shader(bytes.begin(), bytes.begin() + std::max<size_t>(4, TableEnd(bytes)));
+    shader[0] = static_cast<unsigned char>(1 + random() % 3);
+    shader[1] = 1;
+    std::vector<DWORD> tokens = {0x42, 0xB00F0000}; // tex t0
+    const bool threeRows = random() % 2 != 0;
+    const size_t pads = random() % 4 ? (threeRows ? 2 : 1) + random() % 2 : random() % 1200;
+    for (size_t i = 0; i < pads; ++i) {
+        tokens.insert(tokens.end(), {threeRows ? 0x49u : 0x47u,
+                                     static_cast<DWORD>(0xB00F0001u + i % 3), 0xB0E40000u});
+    }
+    const DWORD closers[] = {0x48, 0x54, 0x4A, 0x4C, 0x4D, 0x56};
+    if (random() % 4) {
+        const DWORD closer = closers[random() % 6];
+        tokens.insert(tokens.end(), {closer, 0xB00F0003u, 0xB0E40000u});
+        if (closer == 0x4C) {
+            tokens.push_back(0xA0E40000); // texm3x3spec's eye vector, c0
+        }
+    }
+    tokens.insert(tokens.end(), {0x01u, 0x800F0000u, 0xB0E40003u, 0x0000FFFFu}); // mov r0, t3
+    const size_t at = shader.size();
+    shader.resize(at + 4 * tokens.size());
+    std::memcpy(&shader[at], tokens.data(), 4 * tokens.size());
+    bytes = shader;
+}
+
+// A random instruction repeated up to and past the slots of its version.
+void RepeatInstruction(FuzzBytes& bytes, std::mt19937& random) {
+    const size_t at = RandomInstruction(bytes, random);
+    if (at == 0) {
+        return;
+    }
+    const size_t end = InstructionEnd(bytes, at);
+    const size_t counts[] = {1, 3, 4, 7, 8, 63, 64, 95, 96, 127, 128, 255, 256, 511, 512};
+    const size_t times = random() % 8 ? counts[random() % 15] : random() % 2000;
+    const FuzzBytes instruction(bytes.begin() + 4 * at, bytes.begin() + 4 * end);
+    for (size_t i = 0; i < times; ++i) {
+        bytes.insert(bytes.begin() + 4 * end, instruction.begin(), instruction.end());
+    }
+}
+
 FuzzBytes Mutate(const FuzzBytes& seed, std::mt19937& random) {
     using Mutation = void (*)(FuzzBytes&, std::mt19937&);
-    const Mutation mutations[] = {FlipTableByte,  SetTableWord,       SetCommentLength,
-                                  CutShort,       SetOpcode,          SetLength,
-                                  FlipOperandBit, RepeatOrDropOperand};
+    const Mutation mutations[] = {FlipTableByte,  SetTableWord,        SetCommentLength,
+                                  CutShort,       SetOpcode,           SetLength,
+                                  FlipOperandBit, RepeatOrDropOperand, SetRegister,
+                                  SetDeclaration, MakeMatrixRun,       RepeatInstruction};
     FuzzBytes bytes = seed;
     for (int count = 1 + random() % 3; count > 0; --count) {
-        mutations[random() % 8](bytes, random);
+        mutations[random() % (sizeof(mutations) / sizeof(mutations[0]))](bytes, random);
     }
     return bytes;
 }
@@ -185,6 +279,84 @@ void UseTables() {
     }
 }
 
+// The other stage's shader at the draw, one per shader model (Direct3D draws
+// a 3_0 shader only with a 3_0 one of the other kind), and the vertex layout.
+IDirect3DVertexShader9* g_vertexPartners[2];
+IDirect3DPixelShader9* g_pixelPartners[2];
+IDirect3DVertexDeclaration9* g_declaration;
+IDirect3DQuery9* g_drawDone; // an event query: the draw has run
+bool g_drawAll;              // --draw-all: every created shader, not one in four
+long long g_created;
+long long g_drawn;
+
+ID3DXBuffer* Assembled(const char* source) {
+    ID3DXBuffer* code = nullptr;
+    D3DXAssembleShader(source, static_cast<UINT>(std::strlen(source)), nullptr, nullptr, 0, &code,
+                       nullptr);
+    return code;
+}
+
+bool CreatePartners() {
+    const char* const vertexSources[] = {
+        "vs_2_0\n dcl_position v0\n dcl_color v1\n mov oPos, v0\n mov oD0, v1\n",
+        "vs_3_0\n dcl_position v0\n dcl_color v1\n dcl_position o0\n dcl_color o1\n"
+        " mov o0, v0\n mov o1, v1\n"};
+    const char* const pixelSources[] = {"ps_2_0\n dcl v0\n mov oC0, v0\n",
+                                        "ps_3_0\n dcl_color v0\n mov oC0, v0\n"};
+    IDirect3DDevice9* device = g_graphics.device;
+    for (int model = 0; model < 2; ++model) {
+        ID3DXBuffer* vertex = Assembled(vertexSources[model]);
+        ID3DXBuffer* pixel = Assembled(pixelSources[model]);
+        if (vertex != nullptr && pixel != nullptr) {
+            device->CreateVertexShader(static_cast<const DWORD*>(vertex->GetBufferPointer()),
+                                       &g_vertexPartners[model]);
+            device->CreatePixelShader(static_cast<const DWORD*>(pixel->GetBufferPointer()),
+                                      &g_pixelPartners[model]);
+        }
+        ReleaseAndClear(vertex);
+        ReleaseAndClear(pixel);
+    }
+    device->CreateVertexDeclaration(vertexElements, &g_declaration);
+    device->CreateQuery(D3DQUERYTYPE_EVENT, &g_drawDone);
+    return g_vertexPartners[1] != nullptr && g_pixelPartners[1] != nullptr &&
+           g_declaration != nullptr && g_drawDone != nullptr;
+}
+
+void ReleasePartners() {
+    for (int model = 0; model < 2; ++model) {
+        ReleaseAndClear(g_vertexPartners[model]);
+        ReleaseAndClear(g_pixelPartners[model]);
+    }
+    ReleaseAndClear(g_declaration);
+    ReleaseAndClear(g_drawDone);
+}
+
+// What the frame does after its constant calls: both shaders set and a
+// triangle drawn. Wine's driver generates and compiles the pair here, so its
+// generator sees every shape the check lets through.
+void Draw(bool vertex, unsigned char major) {
+    const Material& material = g_graphics.material;
+    IDirect3DDevice9* device = g_graphics.device;
+    const int model = major >= 3 ? 1 : 0;
+    device->SetVertexShader(vertex ? material.vertexShaderObject : g_vertexPartners[model]);
+    device->SetPixelShader(vertex ? g_pixelPartners[model] : material.fragmentShaderObject);
+    device->SetVertexDeclaration(g_declaration);
+    const Vertex triangle[3] = {{-1.0f, -1.0f, 0.5f, 0xFFFF0000},
+                                {0.0f, 1.0f, 0.5f, 0xFF00FF00},
+                                {1.0f, -1.0f, 0.5f, 0xFF0000FF}};
+    device->BeginScene();
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex));
+    device->EndScene();
+    // Wine draws on a thread of its own: waiting for the draw to have run
+    // keeps a crash in its shader generator with the input that caused it.
+    g_drawDone->Issue(D3DISSUE_END);
+    while (g_drawDone->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+    }
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    ++g_drawn;
+}
+
 bool Run(const FuzzBytes& input) {
     if (input.size() > capacity) {
         FailFuzzRun("input larger than the guarded block");
@@ -200,6 +372,10 @@ bool Run(const FuzzBytes& input) {
     if (g_messageBoxes->boxes.size() != (created ? 0u : 1u)) {
         FailFuzzRun("a failed shader shows one box, a created one none");
     }
+    // Drawing costs milliseconds: a share of the created shaders, or all.
+    if (created && (g_drawAll || ++g_created % 4 == 0)) {
+        Draw(vertex, input[1]);
+    }
     g_graphics.material.ReleaseObjects();
     g_graphics.material = Material{};
     return created;
@@ -214,12 +390,23 @@ int main(int argc, char** argv) {
                                         800, 600, nullptr, nullptr, nullptr, nullptr);
     g_graphics.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (!AllocateGuardedBytes() || window == nullptr || g_graphics.direct3D == nullptr ||
-        !CreateDevice(window)) {
-        std::fprintf(stderr, "shader_load: no guarded block, window or device\n");
+        !CreateDevice(window) || !CreatePartners()) {
+        std::fprintf(stderr, "shader_load: no guarded block, window, device or partner shaders\n");
         return 1;
     }
     g_graphics.window = window;
-    const int status = RunFuzzer({"shader_load", Mutate, Run}, argc, argv);
+    // --draw-all is the target's own option; the driver takes the rest.
+    std::vector<char*> arguments;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--draw-all") == 0) {
+            g_drawAll = true;
+        } else {
+            arguments.push_back(argv[i]);
+        }
+    }
+    const FuzzTarget target = {"shader_load", Mutate, Run, &g_drawn};
+    const int status = RunFuzzer(target, static_cast<int>(arguments.size()), arguments.data());
+    ReleasePartners();
     ShutDownGraphics();
     DestroyWindow(window);
     return status;

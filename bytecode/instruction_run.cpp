@@ -1,0 +1,113 @@
+#include "bytecode/instruction_run.h"
+
+#include "bytecode/shader_versions.h"
+
+namespace {
+
+const std::uint32_t unbounded = 0xFFFFFFFF;
+
+// The instruction slots of each version: arithmetic and texture apart where
+// the version bounds them apart (per phase in ps_1_4), and in all. The
+// instruction slot tables of the vertex and pixel shader differences pages of
+// the Direct3D 9 shader reference; the device's count where it is a
+// capability. Each instruction is counted as one slot, the least any takes,
+// so that no shader Direct3D creates is refused.
+struct SlotRule {
+    bool vertex;
+    std::uint16_t first, last;
+    std::uint32_t arithmetic, texture, total;
+    std::uint32_t DeviceLimits::*deviceTotal; // the total when the device says it
+};
+
+const SlotRule slotRules[] = {
+    {true, v11, v11, unbounded, unbounded, 128, nullptr},
+    {true, v20, v2x, unbounded, unbounded, 256, nullptr},
+    {true, v30, v30, unbounded, unbounded, 0, &DeviceLimits::vertex30Slots},
+    {false, v11, v13, 8, 4, unbounded, nullptr},
+    {false, v14, v14, 8, 6, unbounded, nullptr},
+    {false, v20, v20, 64, 32, unbounded, nullptr},
+    {false, v2x, v2x, unbounded, unbounded, 0, &DeviceLimits::pixel2xSlots},
+    {false, v30, v30, unbounded, unbounded, 0, &DeviceLimits::pixel30Slots},
+};
+
+// The texture-matrix runs of ps_1_1 to ps_1_3: the pads, then one of the
+// instructions that close the run (the texm3x2pad and texm3x3pad pages).
+// Direct3D refuses any other order; Wine's shader generator keeps one entry
+// per pad of a run, and overruns them when pads go on unclosed.
+struct MatrixRun {
+    std::uint32_t pad;
+    std::uint32_t pads;
+    std::uint32_t closers[4];
+};
+
+const MatrixRun matrixRuns[] = {
+    {0x47, 1, {0x48, 0x54, 0, 0}},       // texm3x2pad; texm3x2tex, texm3x2depth
+    {0x49, 2, {0x4A, 0x4C, 0x4D, 0x56}}, // texm3x3pad; texm3x3tex, _spec, _vspec, texm3x3
+};
+
+// Instructions that take no slot: dcl, def, defb, defi, label, nop, phase.
+bool TakesNoSlot(std::uint32_t code) {
+    return code == 0x1F || code == 0x51 || code == 0x2F || code == 0x30 || code == 0x1E ||
+           code == 0x00 || code == 0xFFFD;
+}
+
+// Texture addressing and sampling: texcoord to texm3x3vspec, texreg2rgb to
+// texdepth, texldd and texldl.
+bool IsTextureInstruction(std::uint32_t code) {
+    return (code >= 0x40 && code <= 0x4D) || (code >= 0x52 && code <= 0x57) || code == 0x5D ||
+           code == 0x5F;
+}
+
+bool FitsSlots(const InstructionRun& run, std::uint32_t version, const DeviceLimits& limits) {
+    const std::uint16_t number = VersionOf(version);
+    for (const SlotRule& rule : slotRules) {
+        if (rule.vertex == IsVertexVersion(version) && rule.first <= number &&
+            number <= rule.last) {
+            const std::uint32_t total = rule.deviceTotal ? limits.*rule.deviceTotal : rule.total;
+            return run.arithmetic <= rule.arithmetic && run.texture <= rule.texture &&
+                   run.arithmetic + run.texture <= total;
+        }
+    }
+    return false;
+}
+
+bool ContinuesMatrixRun(InstructionRun& run, std::uint32_t code) {
+    for (const MatrixRun& matrix : matrixRuns) {
+        if (code == matrix.pad) {
+            const bool fits = (run.openPad == 0 || run.openPad == code) && run.pads < matrix.pads;
+            run.openPad = code;
+            ++run.pads;
+            return fits;
+        }
+        for (std::uint32_t closer : matrix.closers) {
+            if (closer != 0 && code == closer) {
+                const bool closes = run.openPad == matrix.pad && run.pads == matrix.pads;
+                run.openPad = 0;
+                run.pads = 0;
+                return closes;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, std::uint32_t version,
+                  const DeviceLimits& limits) {
+    const std::uint32_t code = opcodeToken & 0xFFFF;
+    if (code == 0xFFFD) {
+        run.arithmetic = 0; // ps_1_4's second phase has slots of its own
+        run.texture = 0;
+    }
+    // ps_1_x co-issues an instruction with the one before it, in one slot.
+    const bool coissued = VersionOf(version) < v20 && (opcodeToken & 0x40000000) != 0;
+    if (!TakesNoSlot(code) && !coissued) {
+        ++(IsTextureInstruction(code) ? run.texture : run.arithmetic);
+    }
+    return ContinuesMatrixRun(run, code) && FitsSlots(run, version, limits);
+}
+
+bool IsClosedRun(const InstructionRun& run) {
+    return run.openPad == 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "bytecode/device_limits.h"
+
+// What the walk over a shader's instructions carries from one to the next:
+// the instruction slots used (in the current phase of ps_1_4) and the
+// texture-matrix run that is still open. Starts zeroed.
+struct InstructionRun {
+    std::uint32_t arithmetic;
+    std::uint32_t texture;
+    std::uint32_t openPad; // the pad opcode of the open run, 0 when none is open
+    std::uint32_t pads;    // of the open run, so far
+};
+
+// Adds the known instruction whose opcode token is given to the run; false
+// when the version's instruction slots are used up or a texture-matrix run is
+// broken.
+bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, std::uint32_t version,
+                  const DeviceLimits& limits);
+
+// Whether the shader may end here: no texture-matrix run is left open.
+bool IsClosedRun(const InstructionRun& run);
