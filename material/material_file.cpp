@@ -7,6 +7,7 @@
 #include "lua.hpp"
 #include "material/lua_error_position.h"
 #include "material/material_file.h"
+#include "material/material_reader.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ const int instructionBudget = 100000000;
 // does not bound the time. The hook also reads the clock every hundred
 // instructions, which lets such a file run on only a second or so past it.
 const int hookInterval = 100;
-const int timeBudgetSeconds = 5;
 
 // What the running chunk has left of both budgets.
 struct ChunkBudget {
@@ -93,7 +93,7 @@ void StopEndlessChunk(lua_State* L, lua_Debug* debug) {
                         debug->short_src, debug->currentline, instructionBudget);
     } else {
         lua_pushfstring(L, "%s:%d: the asset file did not finish within %d seconds",
-                        debug->short_src, debug->currentline, timeBudgetSeconds);
+                        debug->short_src, debug->currentline, materialTimeBudgetSeconds);
     }
     lua_error(L);
 }
@@ -109,17 +109,18 @@ std::string GetChunkId(lua_State* L) {
 }
 
 // Runs the file and leaves what it returned on the stack; on an error, reports
-// it and leaves the stack empty.
+// it and leaves the stack empty. The clock starts before the first byte is
+// read: parsing a crafted file can take as long as running one.
 bool RunMaterialFile(lua_State* L) {
-    const int loadStatus = luaL_loadfile(L, materialPath);
+    g_chunkBudget = {instructionBudget, GetTickCount64() + materialTimeBudgetSeconds * 1000};
+    const int loadStatus = LoadMaterialChunk(L, materialPath, g_chunkBudget.deadline);
     if (loadStatus != LUA_OK) {
-        // Only syntax errors carry a position; a precompiled chunk's load
-        // errors name the file without one and are left alone by the rewrite.
-        ReportLuaError(L, loadStatus == LUA_ERRSYNTAX ? materialPath : nullptr);
+        // Errors that carry no position, such as a precompiled chunk's or the
+        // file's, are left alone by the rewrite.
+        ReportLuaError(L, materialPath);
         return false;
     }
     const std::string chunkId = GetChunkId(L);
-    g_chunkBudget = {instructionBudget, GetTickCount64() + timeBudgetSeconds * 1000};
     lua_sethook(L, StopEndlessChunk, LUA_MASKCOUNT, hookInterval);
     const int callStatus = lua_pcall(L, 0, LUA_MULTRET, 0);
     if (callStatus != LUA_OK) {

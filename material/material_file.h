@@ -14,6 +14,13 @@ struct lua_State;
 // memory", an error in the file like any other.
 const std::size_t materialMemoryCap = 64 * 1024 * 1024;
 
+// A material file longer than this is not read to its end: generated
+// materials of a few megabytes load, and a huge file cannot hold start-up.
+const std::size_t materialSizeCap = 16 * 1024 * 1024;
+
+// From the first byte read to the end of the run.
+const int materialTimeBudgetSeconds = 5;
+
 // The steps of LoadMaterial (material.h), open to the tests so that each can
 // be run on a state of their own. Every step leaves the stack as it found it,
 // on every path.

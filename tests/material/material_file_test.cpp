@@ -164,6 +164,37 @@ TEST_F(MaterialFileTest, DoublingTextStopsAtTheMemoryCap) {
     EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
 }
 
+// A valid material, then a comment that fills the file to size bytes.
+std::string PaddedMaterial(std::size_t size) {
+    std::string text = Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }") + "--";
+    text.resize(size, 'x');
+    return text;
+}
+
+TEST_F(MaterialFileTest, FileIsReadUpToTheSizeCap) {
+    EXPECT_TRUE(Load(PaddedMaterial(materialSizeCap)));
+    ExpectPaths("v.shader", "f.shader");
+    EXPECT_FALSE(Load(PaddedMaterial(materialSizeCap + 1)));
+    EXPECT_EQ("data/material.material(2): error: the asset file is larger than 16 MiB", Errors());
+}
+
+// Lua's code generator joins the jump lists of a chain of "or" in time that
+// grows with the square of its length: this file takes over ten seconds to
+// parse, and must end within the time budget and a second.
+TEST_F(MaterialFileTest, SlowToParseFileIsStoppedByTheClock) {
+    std::string chain = "local a = x";
+    for (int term = 0; term < 40000; ++term) {
+        chain += " or x";
+    }
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(Load(chain + " " + chain + " " + chain + " " + chain + "\n" +
+                      Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }")));
+    EXPECT_LT(GetTickCount64() - start, (materialTimeBudgetSeconds + 1) * 1000u);
+    EXPECT_EQ("data/material.material(1): error: the asset file did not finish within 5 seconds",
+              Errors());
+    ExpectMaterialUnchanged();
+}
+
 TEST_F(MaterialFileTest, MissingFileGivesLuasOpenMessage) {
     EXPECT_FALSE(LoadMaterial());
     EXPECT_EQ("cannot open data/material.material: No such file or directory", Errors());
