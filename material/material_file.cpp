@@ -35,10 +35,11 @@ struct ChunkBudget {
 
 ChunkBudget g_chunkBudget;
 
-// The chunk may use three quarters of the cap. The rest is kept for reading
-// what it returned: those reads may still make a few key strings (and so a
-// larger string table), outside protected mode, where running out of memory
-// would make Lua panic and abort the program.
+// The chunk may use three quarters of the cap, 144 MiB, room for the deepest
+// recursion. The rest is kept for reading what it returned: those reads may
+// still make a few key strings, and so double the string table (41 MiB at most,
+// after a chunk that filled its share with empty strings), outside protected
+// mode, where running out of memory would make Lua panic and abort the program.
 const std::size_t chunkMemoryCap = materialMemoryCap / 4 * 3;
 
 // The bytes a state holds, counted in its allocator, and the most it may hold.
@@ -47,24 +48,33 @@ struct MemoryBudget {
     std::size_t cap;
 };
 
+// What a block takes from the heap: Windows' heap adds a header and rounds to
+// 16 bytes, which a file of many tiny strings would otherwise have for free,
+// half as much again as its count.
+std::size_t HeapFootprint(std::size_t size) {
+    return (size + 15) / 16 * 16 + 16;
+}
+
 // Lua's default allocator with a ceiling, as Lua guards in servers do it: a new
 // block or a growth past the cap is refused, and Lua raises its own "not enough
-// memory". Freeing and shrinking always succeed, as Lua requires.
+// memory". A growing block may be copied, so it needs room beside the old one.
+// Freeing and shrinking always succeed, as Lua requires.
 void* AllocateWithinBudget(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
     MemoryBudget& budget = *static_cast<MemoryBudget*>(userData);
     // For a new block Lua passes the kind of object in oldSize, not a size.
-    const std::size_t held = block != nullptr ? oldSize : 0;
+    const std::size_t held = block != nullptr ? HeapFootprint(oldSize) : 0;
     if (newSize == 0) {
         std::free(block);
         budget.used -= held;
         return nullptr;
     }
-    if (newSize > held && newSize - held > budget.cap - budget.used) {
+    const std::size_t footprint = HeapFootprint(newSize);
+    if (footprint > held && footprint > budget.cap - budget.used) {
         return nullptr;
     }
     void* resized = std::realloc(block, newSize);
     if (resized != nullptr) {
-        budget.used = budget.used - held + newSize;
+        budget.used = budget.used - held + footprint;
     }
     return resized;
 }

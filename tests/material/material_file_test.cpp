@@ -164,6 +164,17 @@ TEST_F(MaterialFileTest, DoublingTextStopsAtTheMemoryCap) {
     EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
 }
 
+// Lua's own limit must come before the memory cap, and keep its line. The
+// smallest frame gives the deepest recursion and the most memory.
+TEST_F(MaterialFileTest, UnboundedRecursionEndsInLuasStackOverflow) {
+    EXPECT_FALSE(Load("local function f(n) return 1 + f(n + 1) end return f(1)\n"));
+    EXPECT_FALSE(Load("local function f()\n  return f() + 1\nend\nreturn f()\n"));
+    EXPECT_EQ("data/material.material(1): error: stack overflow"
+              "data/material.material(2): error: stack overflow",
+              Errors());
+    ExpectMaterialUnchanged();
+}
+
 // A valid material, then a comment that fills the file to size bytes.
 std::string PaddedMaterial(std::size_t size) {
     std::string text = Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }") + "--";
