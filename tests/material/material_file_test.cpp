@@ -164,6 +164,18 @@ TEST_F(MaterialFileTest, DoublingTextStopsAtTheMemoryCap) {
     EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
 }
 
+// The paths are copied out of the state and outlive its cap: a text of 32 MiB
+// named for both shaders must not stay behind twice.
+TEST_F(MaterialFileTest, DoubledPathsStayWithinTheMemoryCap) {
+    const SIZE_T before = MemoryCounters().WorkingSetSize;
+    EXPECT_TRUE(Load(
+        "local s = 'x'\nfor i = 1, 25 do s = s .. s end\n" +
+        Asset("{ vertexShader = s, fragmentShader = s }", "{ g_colorModifier = { 1, 1, 1 } }")));
+    const SIZE_T margin = 16 * 1024 * 1024;
+    EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
+    EXPECT_LT(MemoryCounters().WorkingSetSize, before + margin);
+}
+
 // Lua's own limit must come before the memory cap, and keep its line. The
 // smallest frame gives the deepest recursion and the most memory.
 TEST_F(MaterialFileTest, UnboundedRecursionEndsInLuasStackOverflow) {
