@@ -7,6 +7,7 @@
 #include "lua.hpp"
 #include "material/lua_error_position.h"
 #include "material/material_file.h"
+#include "material/material_reader.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ const int instructionBudget = 100000000;
 // does not bound the time. The hook also reads the clock every hundred
 // instructions, which lets such a file run on only a second or so past it.
 const int hookInterval = 100;
-const int timeBudgetSeconds = 5;
 
 // What the running chunk has left of both budgets.
 struct ChunkBudget {
@@ -35,10 +35,11 @@ struct ChunkBudget {
 
 ChunkBudget g_chunkBudget;
 
-// The chunk may use three quarters of the cap. The rest is kept for reading
-// what it returned: those reads may still make a few key strings (and so a
-// larger string table), outside protected mode, where running out of memory
-// would make Lua panic and abort the program.
+// The chunk may use three quarters of the cap, 144 MiB, room for the deepest
+// recursion. The rest is kept for reading what it returned: those reads may
+// still make a few key strings, and so double the string table (41 MiB at most,
+// after a chunk that filled its share with empty strings), outside protected
+// mode, where running out of memory would make Lua panic and abort the program.
 const std::size_t chunkMemoryCap = materialMemoryCap / 4 * 3;
 
 // The bytes a state holds, counted in its allocator, and the most it may hold.
@@ -47,24 +48,33 @@ struct MemoryBudget {
     std::size_t cap;
 };
 
+// What a block takes from the heap: Windows' heap adds a header and rounds to
+// 16 bytes, which a file of many tiny strings would otherwise have for free,
+// half as much again as its count.
+std::size_t HeapFootprint(std::size_t size) {
+    return (size + 15) / 16 * 16 + 16;
+}
+
 // Lua's default allocator with a ceiling, as Lua guards in servers do it: a new
 // block or a growth past the cap is refused, and Lua raises its own "not enough
-// memory". Freeing and shrinking always succeed, as Lua requires.
+// memory". A growing block may be copied, so it needs room beside the old one.
+// Freeing and shrinking always succeed, as Lua requires.
 void* AllocateWithinBudget(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
     MemoryBudget& budget = *static_cast<MemoryBudget*>(userData);
     // For a new block Lua passes the kind of object in oldSize, not a size.
-    const std::size_t held = block != nullptr ? oldSize : 0;
+    const std::size_t held = block != nullptr ? HeapFootprint(oldSize) : 0;
     if (newSize == 0) {
         std::free(block);
         budget.used -= held;
         return nullptr;
     }
-    if (newSize > held && newSize - held > budget.cap - budget.used) {
+    const std::size_t footprint = HeapFootprint(newSize);
+    if (footprint > held && footprint > budget.cap - budget.used) {
         return nullptr;
     }
     void* resized = std::realloc(block, newSize);
     if (resized != nullptr) {
-        budget.used = budget.used - held + newSize;
+        budget.used = budget.used - held + footprint;
     }
     return resized;
 }
@@ -93,7 +103,7 @@ void StopEndlessChunk(lua_State* L, lua_Debug* debug) {
                         debug->short_src, debug->currentline, instructionBudget);
     } else {
         lua_pushfstring(L, "%s:%d: the asset file did not finish within %d seconds",
-                        debug->short_src, debug->currentline, timeBudgetSeconds);
+                        debug->short_src, debug->currentline, materialTimeBudgetSeconds);
     }
     lua_error(L);
 }
@@ -109,17 +119,18 @@ std::string GetChunkId(lua_State* L) {
 }
 
 // Runs the file and leaves what it returned on the stack; on an error, reports
-// it and leaves the stack empty.
+// it and leaves the stack empty. The clock starts before the first byte is
+// read: parsing a crafted file can take as long as running one.
 bool RunMaterialFile(lua_State* L) {
-    const int loadStatus = luaL_loadfile(L, materialPath);
+    g_chunkBudget = {instructionBudget, GetTickCount64() + materialTimeBudgetSeconds * 1000};
+    const int loadStatus = LoadMaterialChunk(L, materialPath, g_chunkBudget.deadline);
     if (loadStatus != LUA_OK) {
-        // Only syntax errors carry a position; a precompiled chunk's load
-        // errors name the file without one and are left alone by the rewrite.
-        ReportLuaError(L, loadStatus == LUA_ERRSYNTAX ? materialPath : nullptr);
+        // Errors that carry no position, such as a precompiled chunk's or the
+        // file's, are left alone by the rewrite.
+        ReportLuaError(L, materialPath);
         return false;
     }
     const std::string chunkId = GetChunkId(L);
-    g_chunkBudget = {instructionBudget, GetTickCount64() + timeBudgetSeconds * 1000};
     lua_sethook(L, StopEndlessChunk, LUA_MASKCOUNT, hookInterval);
     const int callStatus = lua_pcall(L, 0, LUA_MULTRET, 0);
     if (callStatus != LUA_OK) {

@@ -8,11 +8,20 @@
 
 struct lua_State;
 
-// The most memory a material's Lua state may hold: far above what any material
-// needs (a table of paths and numbers takes a few kilobytes), yet small enough
-// that a file cannot exhaust the process. Past it Lua raises "not enough
-// memory", an error in the file like any other.
-const std::size_t materialMemoryCap = 64 * 1024 * 1024;
+// The most memory a material's Lua state may hold, counted as the heap gives
+// it out. A table of paths and numbers takes a few kilobytes; the cap is set
+// by Lua's own limits instead, which must speak first: the deepest recursion
+// Lua allows (a million stack slots, a call record for each) takes 122 MiB,
+// and it must still end in Lua's "stack overflow" at its line. Past the cap
+// Lua raises "not enough memory", an error in the file like any other.
+const std::size_t materialMemoryCap = 192 * 1024 * 1024;
+
+// A material file longer than this is not read to its end: generated
+// materials of a few megabytes load, and a huge file cannot hold start-up.
+const std::size_t materialSizeCap = 16 * 1024 * 1024;
+
+// From the first byte read to the end of the run.
+const int materialTimeBudgetSeconds = 5;
 
 // The steps of LoadMaterial (material.h), open to the tests so that each can
 // be run on a state of their own. Every step leaves the stack as it found it,

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 
 #include "lua.hpp"
@@ -22,13 +23,21 @@ bool PushNestedTable(lua_State* L, const char* key) {
     return false;
 }
 
+// Windows opens no path of more than 32,767 UTF-16 units, and no ANSI code
+// page spells one in more than three bytes: a longer text names no file, and
+// cut to this length it still names none. The two copies outlive the Lua state
+// and its cap, so they must stay small.
+const std::size_t longestPathCopy = 128 * 1024;
+
 void ReadPath(lua_State* L, const char* key, std::string& path) {
     lua_pushstring(L, key);
     lua_gettable(L, -2);
-    // A number counts too, as Lua's text for it. Building the string from the
-    // C text keeps the path up to its first zero byte, all a file name can hold.
+    // A number counts too, as Lua's text for it. The path ends at its first
+    // zero byte, all a file name can hold.
     if (lua_isstring(L, -1)) {
-        path = lua_tostring(L, -1);
+        std::size_t length = 0;
+        const char* text = lua_tolstring(L, -1, &length);
+        path.assign(text, std::find(text, text + std::min(length, longestPathCopy), '\0'));
     }
     lua_pop(L, 1);
 }

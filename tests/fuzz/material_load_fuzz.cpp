@@ -1,7 +1,8 @@
-// Mutated material files through LoadMaterial: each must end within the
-// instruction budget's time (the driver's --hang), keep the process under the
-// Lua memory cap, close its state with nothing left on the stack, and never
-// crash. Boxes are captured; errors on the standard error stream are dropped.
+// Mutated material files through LoadMaterial: each must end within the time
+// budget and a second or so (inside the driver's --hang), keep the process
+// under the Lua memory cap, close its state with nothing left on the stack,
+// and never crash. Boxes are captured; errors on the standard error stream are
+// dropped.
 #include <algorithm>
 #include <cctype>
 #include <csignal>
@@ -45,11 +46,39 @@ const char* const fragments[] = {"{",   "}",   ",",  "=",  "..",       "local", 
                                  ";",   "...", "--", "\n", "function", "end"};
 // Put first, where a statement always fits. The loop runs into the instruction
 // budget (about a second under Wine), the doubling into the memory cap (about
-// a tenth): they come rarely, so that a brief run stays brief. The doubling
-// stops at 256 MiB, four times the cap: were the cap gone, the run would fail
-// on memory within seconds rather than exhaust the machine.
+// a tenth), the chains of "or" into the clock while Lua still parses them (the
+// whole budget), and the comment to just below or past the size cap: they come
+// rarely, so that a brief run stays brief. The doubling stops at 256 MiB, past
+// the cap: were the cap gone, the run would fail on memory within seconds
+// rather than exhaust the machine.
 const char endlessLoop[] = "while true do end ";
 const char doubling[] = "local s = 'x' for i = 1, 28 do s = s .. s end ";
+
+std::string SlowToParse() {
+    std::string chain = "local a = x";
+    for (int term = 0; term < 40000; ++term) {
+        chain += " or x";
+    }
+    return chain + " " + chain + " " + chain + " " + chain + " ";
+}
+
+std::string LongComment(std::mt19937& random) {
+    return "--" + std::string(materialSizeCap - 8192 + random() % 16384, 'x') + "\n";
+}
+
+std::string RarePrefix(std::mt19937& random) {
+    const unsigned roll = random() % 1000;
+    if (roll == 0) {
+        return endlessLoop;
+    }
+    if (roll <= 10) {
+        return doubling;
+    }
+    if (roll == 11) {
+        return SlowToParse();
+    }
+    return roll <= 13 ? LongComment(random) : "";
+}
 
 // Lua-ish tokens: names and numbers, quoted strings, runs of blanks, single
 // other characters. Precise enough for a mutator.
@@ -117,8 +146,7 @@ FuzzBytes MutateMaterial(const FuzzBytes& seed, std::mt19937& random) {
     for (unsigned count = 1 + random() % 4; count > 0 && !tokens.empty(); --count) {
         MutateTokens(tokens, random);
     }
-    const unsigned roll = random() % 1000;
-    std::string text = roll == 0 ? endlessLoop : roll <= 10 ? doubling : "";
+    std::string text = RarePrefix(random);
     for (const std::string& token : tokens) {
         text += token;
     }

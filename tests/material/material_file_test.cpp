@@ -164,6 +164,60 @@ TEST_F(MaterialFileTest, DoublingTextStopsAtTheMemoryCap) {
     EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
 }
 
+// The paths are copied out of the state and outlive its cap: a text of 32 MiB
+// named for both shaders must not stay behind twice.
+TEST_F(MaterialFileTest, DoubledPathsStayWithinTheMemoryCap) {
+    const SIZE_T before = MemoryCounters().WorkingSetSize;
+    EXPECT_TRUE(Load(
+        "local s = 'x'\nfor i = 1, 25 do s = s .. s end\n" +
+        Asset("{ vertexShader = s, fragmentShader = s }", "{ g_colorModifier = { 1, 1, 1 } }")));
+    const SIZE_T margin = 16 * 1024 * 1024;
+    EXPECT_LT(MemoryCounters().PeakWorkingSetSize - before, materialMemoryCap + margin);
+    EXPECT_LT(MemoryCounters().WorkingSetSize, before + margin);
+}
+
+// Lua's own limit must come before the memory cap, and keep its line. The
+// smallest frame gives the deepest recursion and the most memory.
+TEST_F(MaterialFileTest, UnboundedRecursionEndsInLuasStackOverflow) {
+    EXPECT_FALSE(Load("local function f(n) return 1 + f(n + 1) end return f(1)\n"));
+    EXPECT_FALSE(Load("local function f()\n  return f() + 1\nend\nreturn f()\n"));
+    EXPECT_EQ("data/material.material(1): error: stack overflow"
+              "data/material.material(2): error: stack overflow",
+              Errors());
+    ExpectMaterialUnchanged();
+}
+
+// A valid material, then a comment that fills the file to size bytes.
+std::string PaddedMaterial(std::size_t size) {
+    std::string text = Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }") + "--";
+    text.resize(size, 'x');
+    return text;
+}
+
+TEST_F(MaterialFileTest, FileIsReadUpToTheSizeCap) {
+    EXPECT_TRUE(Load(PaddedMaterial(materialSizeCap)));
+    ExpectPaths("v.shader", "f.shader");
+    EXPECT_FALSE(Load(PaddedMaterial(materialSizeCap + 1)));
+    EXPECT_EQ("data/material.material(2): error: the asset file is larger than 16 MiB", Errors());
+}
+
+// Lua's code generator joins the jump lists of a chain of "or" in time that
+// grows with the square of its length: this file takes over ten seconds to
+// parse, and must end within the time budget and a second.
+TEST_F(MaterialFileTest, SlowToParseFileIsStoppedByTheClock) {
+    std::string chain = "local a = x";
+    for (int term = 0; term < 40000; ++term) {
+        chain += " or x";
+    }
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(Load(chain + " " + chain + " " + chain + " " + chain + "\n" +
+                      Asset(validShaders, "{ g_colorModifier = { 1, 1, 1 } }")));
+    EXPECT_LT(GetTickCount64() - start, (materialTimeBudgetSeconds + 1) * 1000u);
+    EXPECT_EQ("data/material.material(1): error: the asset file did not finish within 5 seconds",
+              Errors());
+    ExpectMaterialUnchanged();
+}
+
 TEST_F(MaterialFileTest, MissingFileGivesLuasOpenMessage) {
     EXPECT_FALSE(LoadMaterial());
     EXPECT_EQ("cannot open data/material.material: No such file or directory", Errors());
