@@ -228,12 +228,16 @@ TEST_F(ShaderSteps, BothShadersGiveObjectsTablesAndHandles) {
         "CreatePixelShader(code)",
         "D3DXGetShaderConstantTable(ps#1 code)",
         "ct#1.GetConstantByName(null, g_colorModifier)",
+        "ct#1.GetConstantDesc(g_colorModifier)",
         "GetDeviceCaps()",
         "CreateVertexShader(code)",
         "D3DXGetShaderConstantTable(vs#1 code)",
         "ct#2.GetConstantByName(null, g_transform_worldToView)",
+        "ct#2.GetConstantDesc(g_transform_worldToView)",
         "ct#2.GetConstantByName(null, g_transform_viewToScreen)",
+        "ct#2.GetConstantDesc(g_transform_viewToScreen)",
         "ct#2.GetConstantByName(null, g_transform_modelToWorld)",
+        "ct#2.GetConstantDesc(g_transform_modelToWorld)",
     };
     const std::vector<std::string> calls(d3d.log.end() - expected.size(), d3d.log.end());
     EXPECT_EQ(expected, calls);
@@ -252,6 +256,59 @@ TEST_F(ShaderSteps, AMissingConstantGivesANullHandleAndTheStepSucceeds) {
     EXPECT_NE(nullptr, material.worldToViewHandle);
     EXPECT_NE(nullptr, material.viewToScreenHandle);
     EXPECT_EQ(nullptr, material.modelToWorldHandle);
+}
+
+D3DXCONSTANT_DESC Changed(D3DXCONSTANT_DESC shape, D3DXPARAMETER_TYPE type, UINT elements) {
+    shape.Type = type;
+    shape.Elements = elements;
+    return shape;
+}
+
+// The frame sets the transforms with SetMatrix and the color modifier with
+// SetFloatArray of 3: a constant of any other shape counts as missing.
+TEST_F(ShaderSteps, AConstantOfAShapeTheFrameDoesNotSetGivesANullHandle) {
+    const Material& material = g_graphics.material;
+    const struct {
+        const char* name;
+        D3DXCONSTANT_DESC shape;
+        const D3DXHANDLE& handle;
+        bool kept;
+    } shapes[] = {
+        {"g_colorModifier", FloatConstant(D3DXPC_SCALAR, 1, 1), material.colorModifierHandle, true},
+        {"g_colorModifier", FloatConstant(D3DXPC_MATRIX_ROWS, 1, 3), material.colorModifierHandle,
+         false},
+        {"g_colorModifier", Changed(FloatConstant(D3DXPC_VECTOR, 1, 3), D3DXPT_FLOAT, 2),
+         material.colorModifierHandle, false},
+        {"g_colorModifier", Changed(FloatConstant(D3DXPC_VECTOR, 1, 3), D3DXPT_INT, 1),
+         material.colorModifierHandle, false},
+        {"g_transform_worldToView", FloatConstant(D3DXPC_MATRIX_ROWS, 4, 4),
+         material.worldToViewHandle, true},
+        {"g_transform_worldToView", FloatConstant(D3DXPC_VECTOR, 1, 4), material.worldToViewHandle,
+         false},
+        {"g_transform_viewToScreen", FloatConstant(D3DXPC_MATRIX_ROWS, 1, 16),
+         material.viewToScreenHandle, false},
+        {"g_transform_viewToScreen", FloatConstant(D3DXPC_MATRIX_COLUMNS, 16, 1),
+         material.viewToScreenHandle, false},
+        {"g_transform_modelToWorld",
+         Changed(FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4), D3DXPT_FLOAT, 2),
+         material.modelToWorldHandle, false},
+        {"g_transform_modelToWorld", Changed(FloatConstant(D3DXPC_STRUCT, 0, 0), D3DXPT_VOID, 2),
+         material.modelToWorldHandle, false},
+        {"g_transform_modelToWorld",
+         Changed(FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4), D3DXPT_INT, 1),
+         material.modelToWorldHandle, false},
+    };
+    for (const auto& row : shapes) {
+        SCOPED_TRACE(row.name);
+        const ConstantShapes defaults = d3d.constantShapes;
+        d3d.constantShapes[row.name] = row.shape;
+        EXPECT_TRUE(LoadFragmentShader());
+        EXPECT_TRUE(LoadVertexShader());
+        EXPECT_EQ(row.kept, row.handle != nullptr);
+        g_graphics.material.ReleaseObjects();
+        d3d.constantShapes = defaults;
+    }
+    EXPECT_TRUE(messageBoxes.boxes.empty());
 }
 
 TEST_F(ShaderSteps, AMissingFileShowsTheBoxAndLeavesEverythingNull) {
