@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,31 +73,84 @@ TEST(LoadShaderFile, HandsOverTheWholeFileAndLeavesTheMessage) {
     DeleteFileA(path.c_str());
 }
 
+int g_fakedCalls;
+
+// Sizes and reads that succeed with a result the reader refuses.
+BOOL WINAPI GetFileSizeExOver4GiB(HANDLE, PLARGE_INTEGER size) {
+    ++g_fakedCalls;
+    size->QuadPart = 0x100000040LL; // the low part alone: 64 bytes
+    return TRUE;
+}
+BOOL WINAPI GetFileSizeExPastTheCap(HANDLE, PLARGE_INTEGER size) {
+    ++g_fakedCalls;
+    size->QuadPart = (4 << 20) + 1;
+    return TRUE;
+}
+BOOL WINAPI GetFileSizeExAtTheCap(HANDLE, PLARGE_INTEGER size) {
+    ++g_fakedCalls;
+    size->QuadPart = 4 << 20;
+    return TRUE;
+}
+BOOL WINAPI ReadFileShort(HANDLE, LPVOID, DWORD size, LPDWORD read, LPOVERLAPPED) {
+    ++g_fakedCalls;
+    *read = size - 1;
+    return TRUE;
+}
+
+// A failing call gives text + its Windows error text; a faked result text +
+// the path.
 struct FailingStep {
     const char* function;
     DWORD error;
     const char* text;
+    void* fake;
 };
 
 const FailingStep failingSteps[] = {
-    {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: "},
-    {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: "},
-    {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: "},
+    {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: ", nullptr},
+    {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: ", nullptr},
+    {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: ", nullptr},
+    {"GetFileSizeEx", 0,
+     "Refused to read 4294967360 bytes, more than any shader holds, in the shader program ",
+     reinterpret_cast<void*>(&GetFileSizeExOver4GiB)},
+    {"GetFileSizeEx", 0,
+     "Refused to read 4194305 bytes, more than any shader holds, in the shader program ",
+     reinterpret_cast<void*>(&GetFileSizeExPastTheCap)},
+    {"GetFileSizeEx", 0, "Read only 64 of 4194304 bytes of the shader program ",
+     reinterpret_cast<void*>(&GetFileSizeExAtTheCap)},
+    {"ReadFile", 0, "Read only 63 of 64 bytes of the shader program ",
+     reinterpret_cast<void*>(&ReadFileShort)},
+};
+
+// The step's call failing, or faked, while in scope.
+struct FailedStep {
+    explicit FailedStep(const FailingStep& step) {
+        g_fakedCalls = 0;
+        if (step.fake != nullptr) {
+            faked.emplace("kernel32.dll", step.function, step.fake);
+        } else {
+            failing.emplace(step.function, step.error);
+        }
+    }
+    int calls() const { return failing ? failing->calls() : g_fakedCalls; }
+
+    std::optional<FailingCall> failing;
+    std::optional<ImportPatch> faked;
 };
 
 TEST(LoadShaderFile, EachFailedCallGivesItsTextAndNoBuffer) {
     const std::string path = WriteTemporaryFile("failing.shader", Pattern(64));
     for (const FailingStep& step : failingSteps) {
-        SCOPED_TRACE(step.function);
-        FailingCall failing(step.function, step.error);
+        SCOPED_TRACE(step.text);
+        FailedStep failed(step);
         void* buffer = reinterpret_cast<void*>(1);
         std::string message = untouched;
         DWORD size = 1;
         EXPECT_FALSE(LoadShaderFile(path.c_str(), buffer, &message, &size));
         EXPECT_EQ(nullptr, buffer);
         EXPECT_EQ(0u, size);
-        EXPECT_EQ(step.text + GetWindowsErrorText(step.error), message);
-        EXPECT_EQ(1, failing.calls());
+        EXPECT_EQ(step.text + (step.fake ? path : GetWindowsErrorText(step.error)), message);
+        EXPECT_EQ(1, failed.calls());
     }
     DeleteFileA(path.c_str());
 }
@@ -117,8 +171,8 @@ TEST(LoadShaderFile, WithoutAMessagePointerComposesNoText) {
                               reinterpret_cast<void*>(&CountingFormatMessageA));
     g_realFormatMessage = formatMessage.original();
     for (const FailingStep& step : failingSteps) {
-        SCOPED_TRACE(step.function);
-        FailingCall failing(step.function, step.error);
+        SCOPED_TRACE(step.text);
+        FailedStep failed(step);
         g_formatMessageCalls = 0;
         void* buffer = reinterpret_cast<void*>(1);
         EXPECT_FALSE(LoadShaderFile(path.c_str(), buffer, nullptr));
