@@ -74,21 +74,12 @@ TEST(LoadShaderFile, HandsOverTheWholeFileAndLeavesTheMessage) {
 }
 
 int g_fakedCalls;
+LONGLONG g_fakedSize;
 
-// Sizes and reads that succeed with a result the reader refuses.
-BOOL WINAPI GetFileSizeExOver4GiB(HANDLE, PLARGE_INTEGER size) {
+// A size and a read that succeed with a result the reader refuses.
+BOOL WINAPI GetFileSizeExFaked(HANDLE, PLARGE_INTEGER size) {
     ++g_fakedCalls;
-    size->QuadPart = 0x100000040LL; // the low part alone: 64 bytes
-    return TRUE;
-}
-BOOL WINAPI GetFileSizeExPastTheCap(HANDLE, PLARGE_INTEGER size) {
-    ++g_fakedCalls;
-    size->QuadPart = (4 << 20) + 1;
-    return TRUE;
-}
-BOOL WINAPI GetFileSizeExAtTheCap(HANDLE, PLARGE_INTEGER size) {
-    ++g_fakedCalls;
-    size->QuadPart = 4 << 20;
+    size->QuadPart = g_fakedSize;
     return TRUE;
 }
 BOOL WINAPI ReadFileShort(HANDLE, LPVOID, DWORD size, LPDWORD read, LPOVERLAPPED) {
@@ -98,10 +89,10 @@ BOOL WINAPI ReadFileShort(HANDLE, LPVOID, DWORD size, LPDWORD read, LPOVERLAPPED
 }
 
 // A failing call gives text + its Windows error text; a faked result text +
-// the path.
+// "the shader program " + the path.
 struct FailingStep {
     const char* function;
-    DWORD error;
+    DWORD error; // a faked size: its low part, with 4 GiB when it is 0x40
     const char* text;
     void* fake;
 };
@@ -110,22 +101,22 @@ const FailingStep failingSteps[] = {
     {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: ", nullptr},
     {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: ", nullptr},
     {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: ", nullptr},
-    {"GetFileSizeEx", 0,
-     "Refused to read 4294967360 bytes, more than any shader holds, in the shader program ",
-     reinterpret_cast<void*>(&GetFileSizeExOver4GiB)},
-    {"GetFileSizeEx", 0,
-     "Refused to read 4194305 bytes, more than any shader holds, in the shader program ",
-     reinterpret_cast<void*>(&GetFileSizeExPastTheCap)},
-    {"GetFileSizeEx", 0, "Read only 64 of 4194304 bytes of the shader program ",
-     reinterpret_cast<void*>(&GetFileSizeExAtTheCap)},
-    {"ReadFile", 0, "Read only 63 of 64 bytes of the shader program ",
-     reinterpret_cast<void*>(&ReadFileShort)},
+    // The size's low part alone would be 64 bytes.
+    {"GetFileSizeEx", 0x40, "Refused to read 4294967360 bytes, more than any shader holds, in ",
+     reinterpret_cast<void*>(&GetFileSizeExFaked)},
+    {"GetFileSizeEx", (4 << 20) + 1,
+     "Refused to read 4194305 bytes, more than any shader holds, in ",
+     reinterpret_cast<void*>(&GetFileSizeExFaked)},
+    {"GetFileSizeEx", 4 << 20, "Read only 64 of 4194304 bytes of ",
+     reinterpret_cast<void*>(&GetFileSizeExFaked)},
+    {"ReadFile", 0, "Read only 63 of 64 bytes of ", reinterpret_cast<void*>(&ReadFileShort)},
 };
 
 // The step's call failing, or faked, while in scope.
 struct FailedStep {
     explicit FailedStep(const FailingStep& step) {
         g_fakedCalls = 0;
+        g_fakedSize = step.error == 0x40 ? 0x100000040LL : step.error;
         if (step.fake != nullptr) {
             faked.emplace("kernel32.dll", step.function, step.fake);
         } else {
@@ -149,7 +140,9 @@ TEST(LoadShaderFile, EachFailedCallGivesItsTextAndNoBuffer) {
         EXPECT_FALSE(LoadShaderFile(path.c_str(), buffer, &message, &size));
         EXPECT_EQ(nullptr, buffer);
         EXPECT_EQ(0u, size);
-        EXPECT_EQ(step.text + (step.fake ? path : GetWindowsErrorText(step.error)), message);
+        EXPECT_EQ(step.text +
+                      (step.fake ? "the shader program " + path : GetWindowsErrorText(step.error)),
+                  message);
         EXPECT_EQ(1, failed.calls());
     }
     DeleteFileA(path.c_str());
@@ -312,57 +305,43 @@ TEST_F(ShaderSteps, AMissingConstantGivesANullHandleAndTheStepSucceeds) {
     EXPECT_EQ(nullptr, material.modelToWorldHandle);
 }
 
-D3DXCONSTANT_DESC Changed(D3DXCONSTANT_DESC shape, D3DXPARAMETER_TYPE type, UINT elements) {
-    shape.Type = type;
-    shape.Elements = elements;
-    return shape;
-}
-
 // The frame sets the transforms with SetMatrix and the color modifier with
 // SetFloatArray of 3: a constant of any other shape counts as missing.
 TEST_F(ShaderSteps, AConstantOfAShapeTheFrameDoesNotSetGivesANullHandle) {
-    const Material& material = g_graphics.material;
+    const Material& m = g_graphics.material;
     const struct {
         const char* name;
         D3DXCONSTANT_DESC shape;
         const D3DXHANDLE& handle;
         bool kept;
     } shapes[] = {
-        {"g_colorModifier", FloatConstant(D3DXPC_SCALAR, 1, 1), material.colorModifierHandle, true},
-        {"g_colorModifier", FloatConstant(D3DXPC_MATRIX_ROWS, 1, 3), material.colorModifierHandle,
+        {"g_colorModifier", ConstantOf(D3DXPC_SCALAR, 1, 1), m.colorModifierHandle, true},
+        {"g_colorModifier", ConstantOf(D3DXPC_MATRIX_ROWS, 1, 3), m.colorModifierHandle, false},
+        {"g_colorModifier", ConstantOf(D3DXPC_VECTOR, 1, 3, 2), m.colorModifierHandle, false},
+        {"g_colorModifier", ConstantOf(D3DXPC_VECTOR, 1, 3, 1, D3DXPT_INT), m.colorModifierHandle,
          false},
-        {"g_colorModifier", Changed(FloatConstant(D3DXPC_VECTOR, 1, 3), D3DXPT_FLOAT, 2),
-         material.colorModifierHandle, false},
-        {"g_colorModifier", Changed(FloatConstant(D3DXPC_VECTOR, 1, 3), D3DXPT_INT, 1),
-         material.colorModifierHandle, false},
-        {"g_transform_worldToView", FloatConstant(D3DXPC_MATRIX_ROWS, 4, 4),
-         material.worldToViewHandle, true},
-        {"g_transform_worldToView", FloatConstant(D3DXPC_VECTOR, 1, 4), material.worldToViewHandle,
+        {"g_transform_worldToView", ConstantOf(D3DXPC_MATRIX_ROWS, 4, 4), m.worldToViewHandle,
+         true},
+        {"g_transform_worldToView", ConstantOf(D3DXPC_VECTOR, 1, 4), m.worldToViewHandle, false},
+        {"g_transform_viewToScreen", ConstantOf(D3DXPC_MATRIX_ROWS, 1, 16), m.viewToScreenHandle,
          false},
-        {"g_transform_viewToScreen", FloatConstant(D3DXPC_MATRIX_ROWS, 1, 16),
-         material.viewToScreenHandle, false},
-        {"g_transform_viewToScreen", FloatConstant(D3DXPC_MATRIX_COLUMNS, 16, 1),
-         material.viewToScreenHandle, false},
-        {"g_transform_modelToWorld",
-         Changed(FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4), D3DXPT_FLOAT, 2),
-         material.modelToWorldHandle, false},
-        {"g_transform_modelToWorld", Changed(FloatConstant(D3DXPC_STRUCT, 0, 0), D3DXPT_VOID, 2),
-         material.modelToWorldHandle, false},
-        {"g_transform_modelToWorld",
-         Changed(FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4), D3DXPT_INT, 1),
-         material.modelToWorldHandle, false},
+        {"g_transform_viewToScreen", ConstantOf(D3DXPC_MATRIX_COLUMNS, 16, 1), m.viewToScreenHandle,
+         false},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4, 2),
+         m.modelToWorldHandle, false},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4, 1, D3DXPT_INT),
+         m.modelToWorldHandle, false},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_STRUCT, 0, 0, 2, D3DXPT_VOID),
+         m.modelToWorldHandle, false},
     };
+    const ConstantShapes defaults = d3d.constantShapes;
     for (const auto& row : shapes) {
-        SCOPED_TRACE(row.name);
-        const ConstantShapes defaults = d3d.constantShapes;
         d3d.constantShapes[row.name] = row.shape;
-        EXPECT_TRUE(LoadFragmentShader());
-        EXPECT_TRUE(LoadVertexShader());
-        EXPECT_EQ(row.kept, row.handle != nullptr);
+        EXPECT_TRUE(LoadFragmentShader() && LoadVertexShader());
+        EXPECT_EQ(row.kept, row.handle != nullptr) << row.name;
         g_graphics.material.ReleaseObjects();
         d3d.constantShapes = defaults;
     }
-    EXPECT_TRUE(messageBoxes.boxes.empty());
 }
 
 TEST_F(ShaderSteps, AMissingFileShowsTheBoxAndLeavesEverythingNull) {

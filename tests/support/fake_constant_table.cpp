@@ -3,9 +3,10 @@
 #include "tests/support/fake_direct3d.h"
 #include "tests/support/fake_format.h"
 
-D3DXCONSTANT_DESC FloatConstant(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns) {
-    return {nullptr, D3DXRS_FLOAT4,      0,      4, shape, D3DXPT_FLOAT, rows, columns, 1,
-            0,       4 * rows * columns, nullptr};
+D3DXCONSTANT_DESC ConstantOf(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns, UINT elements,
+                             D3DXPARAMETER_TYPE type) {
+    const UINT bytes = 4 * rows * columns * elements;
+    return {nullptr, D3DXRS_FLOAT4, 0, 4, shape, type, rows, columns, elements, 0, bytes, nullptr};
 }
 
 FakeConstantTable::FakeConstantTable(FakeDirect3DScope& scope, const DWORD* byteCode,

@@ -25,8 +25,9 @@ struct ConstantSetting {
 
 using ConstantShapes = std::map<std::string, D3DXCONSTANT_DESC>;
 
-// A float constant of one element as GetConstantDesc describes it.
-D3DXCONSTANT_DESC FloatConstant(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns);
+// A constant as GetConstantDesc describes it.
+D3DXCONSTANT_DESC ConstantOf(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns, UINT elements = 1,
+                             D3DXPARAMETER_TYPE type = D3DXPT_FLOAT);
 
 class FakeConstantTable : public FakeCom<ID3DXConstantTable> {
 public:

@@ -106,10 +106,10 @@ public:
                                            "g_transform_viewToScreen", "g_transform_modelToWorld"};
     // Their shapes, as the frame sets them.
     ConstantShapes constantShapes = {
-        {"g_colorModifier", FloatConstant(D3DXPC_VECTOR, 1, 3)},
-        {"g_transform_worldToView", FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4)},
-        {"g_transform_viewToScreen", FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4)},
-        {"g_transform_modelToWorld", FloatConstant(D3DXPC_MATRIX_COLUMNS, 4, 4)}};
+        {"g_colorModifier", ConstantOf(D3DXPC_VECTOR, 1, 3)},
+        {"g_transform_worldToView", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4)},
+        {"g_transform_viewToScreen", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4)},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4)}};
     std::vector<DeviceCreation> deviceCreations;
 
     // Every fake made, by kind, in creation order.
