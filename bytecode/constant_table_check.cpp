@@ -11,18 +11,55 @@ const std::uint64_t headerSize = 28;
 const std::uint64_t constantSize = 20;
 const std::uint64_t typeSize = 16;
 const std::uint64_t memberSize = 8;
-const std::uint64_t registerSize = 16;
 
-// D3DX follows structure members without a bound of its own.
-const int deepestMember = 8;
 // D3DX makes one constant per type, array element and structure member, so a
-// few records pointing at one another could make it build billions of them.
+// few records pointing at one another could make it build billions of them;
+// the check visits no more type records than that either.
 const std::uint64_t mostConstants = 65536;
+// D3DX's reader, its setters and its release follow structure members by
+// recursion, as the check does: the bound is for their stacks, far deeper
+// than any structure a compiler emits.
+const int deepestMember = 256;
+
+// D3DXPARAMETER_CLASS and D3DXPARAMETER_TYPE, as d3dx9shader.h numbers them.
+const std::uint16_t lastNumericClass = 3; // scalar, vector, row and column matrices
+const std::uint16_t structureClass = 5;
+const std::uint16_t lastType = 19; // D3DXPT_UNSUPPORTED
+// D3DXREGISTER_SET.
+const std::uint16_t boolSet = 0;
+const std::uint16_t samplerSet = 3;
+const std::uint32_t fromDevice = 0xFFFFFFFF;
+
+// Registers of each set (bool, int4, float4, sampler) in each version, from
+// the register pages of the Direct3D 9 shader reference. SetDefaults and the
+// setters write from a constant's index to its index plus its count.
+struct VersionRegisters {
+    std::uint32_t version;
+    std::uint32_t registers[4];
+};
+const VersionRegisters versionRegisters[] = {
+    // Vertex shaders: c# is D3DCAPS9.MaxVertexShaderConst; s# from 3_0 on.
+    {0xFFFE0101, {0, 0, fromDevice, 0}},
+    {0xFFFE0200, {16, 16, fromDevice, 0}},
+    {0xFFFE0201, {16, 16, fromDevice, 0}},
+    {0xFFFE0300, {16, 16, fromDevice, 4}},
+    // Pixel shaders 1_x: 8 c#, a sampling stage per t# (4, then 6 in 1_4).
+    {0xFFFF0101, {0, 0, 8, 4}},
+    {0xFFFF0102, {0, 0, 8, 4}},
+    {0xFFFF0103, {0, 0, 8, 4}},
+    {0xFFFF0104, {0, 0, 8, 6}},
+    {0xFFFF0200, {16, 16, 32, 16}},
+    {0xFFFF0201, {16, 16, 32, 16}},
+    {0xFFFF0300, {16, 16, 224, 16}},
+};
 
 struct Table {
     const unsigned char* bytes;
     std::uint64_t size;
-    std::uint64_t textEnd; // one past the last zero byte: texts must start before it
+    std::uint64_t textEnd;      // one past the last zero byte: texts must start before it
+    std::uint32_t registers[4]; // of each register set, in the shader's version
+    std::uint64_t visited;      // type records visited
+    std::uint64_t constants;    // constants D3DX makes of the records checked so far
 };
 
 std::uint32_t Read32(const Table& table, std::uint64_t offset) {
@@ -43,47 +80,127 @@ bool HoldsText(const Table& table, std::uint64_t offset) {
     return offset < table.textEnd;
 }
 
-// A type, and the structure members it lists with their names and types.
-// made receives the constants D3DX makes of it.
-bool IsWholeType(const Table& table, std::uint64_t offset, int depth, std::uint64_t& made) {
-    if (depth > deepestMember || !HoldsRecords(table, offset, 1, typeSize)) {
-        return false;
-    }
-    const std::uint16_t elements = Read16(table, offset + 8);
-    const std::uint16_t members = Read16(table, offset + 10);
-    const std::uint32_t memberOffset = Read32(table, offset + 12);
-    if (!HoldsRecords(table, memberOffset, members, memberSize)) {
-        return false;
-    }
-    made = 1;
-    for (std::uint64_t member = memberOffset; member < memberOffset + members * memberSize;
-         member += memberSize) {
-        std::uint64_t memberMade = 0;
-        if (!HoldsText(table, Read32(table, member)) ||
-            !IsWholeType(table, Read32(table, member + 4), depth + 1, memberMade)) {
-            return false;
-        }
-        made += memberMade;
-        if (made > mostConstants) {
-            return false;
-        }
-    }
-    made *= elements > 1 ? elements : 1;
-    return made <= mostConstants;
+struct TypeRecord {
+    std::uint16_t typeClass, type, rows, columns, elements, members;
+    std::uint32_t memberOffset;
+};
+
+bool IsNumeric(const TypeRecord& type) {
+    return type.typeClass <= lastNumericClass;
 }
 
-// A constant: its name, its type, and its default value, of which SetDefaults
-// copies one 16-byte register per register the constant takes.
-bool IsWholeConstant(const Table& table, std::uint64_t offset, std::uint64_t& made) {
-    const std::uint16_t registerCount = Read16(table, offset + 8);
-    const std::uint32_t defaultValue = Read32(table, offset + 16);
-    if (!HoldsText(table, Read32(table, offset))) {
+// The fields of a type record that D3DX computes with, a rule a row
+// (D3DXSHADER_TYPEINFO in d3dx9shader.h).
+struct TypeRule {
+    bool (*holds)(const TypeRecord&);
+};
+const TypeRule typeRules[] = {
+    // The reader, SetDefaults and the setters switch on the class, and the
+    // setters convert every value by the type.
+    {[](const TypeRecord& t) { return t.typeClass <= structureClass; }},
+    {[](const TypeRecord& t) { return t.type <= lastType; }},
+    // The setters fill one 4-float register from a row (a column in a column
+    // matrix) on their own stack, and step over the caller's floats by rows
+    // and columns: a register holds 4 values.
+    {[](const TypeRecord& t) { return !IsNumeric(t) || (t.rows >= 1 && t.rows <= 4); }},
+    {[](const TypeRecord& t) { return !IsNumeric(t) || (t.columns >= 1 && t.columns <= 4); }},
+    // GetConstant indexes the members of any class; only structures have them.
+    {[](const TypeRecord& t) { return t.typeClass == structureClass || t.members == 0; }},
+    // The setters divide the caller's count by a structure's rows times
+    // columns and step over its members' values by its columns, as compilers
+    // lay it out: one row of all its members' values (the walk adds them up).
+    {[](const TypeRecord& t) {
+        return t.typeClass != structureClass || (t.rows == 1 && t.columns >= 1);
+    }},
+};
+
+TypeRecord ReadType(const Table& table, std::uint64_t offset) {
+    return {Read16(table, offset),     Read16(table, offset + 2), Read16(table, offset + 4),
+            Read16(table, offset + 6), Read16(table, offset + 8), Read16(table, offset + 10),
+            Read32(table, offset + 12)};
+}
+
+bool KeepsTypeRules(const TypeRecord& type) {
+    for (const TypeRule& rule : typeRules) {
+        if (!rule.holds(type)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What D3DX builds of one type: the constants it makes, and the values one
+// of them holds (rows times columns times elements).
+struct Built {
+    std::uint64_t constants;
+    std::uint64_t values;
+};
+
+bool IsWholeType(Table& table, std::uint64_t offset, int depth, Built& built);
+
+// A structure's members with their names and types; what D3DX builds of one
+// element of it.
+bool AreWholeMembers(Table& table, const TypeRecord& type, int depth, Built& built) {
+    if (!HoldsRecords(table, type.memberOffset, type.members, memberSize)) {
         return false;
     }
+    built = {1, 0};
+    const std::uint64_t end = type.memberOffset + type.members * memberSize;
+    for (std::uint64_t member = type.memberOffset; member < end; member += memberSize) {
+        Built memberBuilt = {0, 0};
+        if (!HoldsText(table, Read32(table, member)) ||
+            !IsWholeType(table, Read32(table, member + 4), depth + 1, memberBuilt)) {
+            return false;
+        }
+        built.constants += memberBuilt.constants;
+        built.values += memberBuilt.values;
+    }
+    return true;
+}
+
+bool IsWholeType(Table& table, std::uint64_t offset, int depth, Built& built) {
+    if (depth > deepestMember || ++table.visited > mostConstants ||
+        !HoldsRecords(table, offset, 1, typeSize)) {
+        return false;
+    }
+    const TypeRecord type = ReadType(table, offset);
+    if (!KeepsTypeRules(type)) {
+        return false;
+    }
+    Built element = {1, 0};
+    if (type.typeClass == structureClass &&
+        (!AreWholeMembers(table, type, depth, element) || element.values != type.columns)) {
+        return false;
+    }
+    // An array is one constant with one per element, each with its members.
+    const std::uint64_t elements = type.elements > 1 ? type.elements : 1;
+    built.constants = type.elements > 1 ? 1 + elements * element.constants : element.constants;
+    built.values = std::uint64_t{type.rows} * type.columns * elements;
+    return built.constants <= mostConstants;
+}
+
+// A constant: its name, its registers, its type, and its default value, of
+// which SetDefaults passes the device 4 bytes per bool register and 16 per
+// register of the other sets.
+bool IsWholeConstant(Table& table, std::uint64_t offset) {
+    const std::uint16_t registerSet = Read16(table, offset + 4);
+    const std::uint32_t registerIndex = Read16(table, offset + 6);
+    const std::uint32_t registerCount = Read16(table, offset + 8);
+    const std::uint32_t defaultValue = Read32(table, offset + 16);
+    if (!HoldsText(table, Read32(table, offset)) || registerSet > samplerSet ||
+        registerIndex + registerCount > table.registers[registerSet]) {
+        return false;
+    }
+    const std::uint64_t registerSize = registerSet == boolSet ? 4 : 16;
     if (defaultValue != 0 && !HoldsRecords(table, defaultValue, registerCount, registerSize)) {
         return false;
     }
-    return IsWholeType(table, Read32(table, offset + 12), 0, made);
+    Built built = {0, 0};
+    if (!IsWholeType(table, Read32(table, offset + 12), 0, built)) {
+        return false;
+    }
+    table.constants += built.constants;
+    return table.constants <= mostConstants;
 }
 
 std::uint64_t TextEnd(const unsigned char* bytes, std::uint64_t size) {
@@ -93,12 +210,32 @@ std::uint64_t TextEnd(const unsigned char* bytes, std::uint64_t size) {
     return size;
 }
 
+// The registers of the shader's version; none for a version not listed.
+void SetRegisters(Table& table, std::uint32_t version, const DeviceLimits& limits) {
+    for (std::uint32_t& registers : table.registers) {
+        registers = 0;
+    }
+    for (const VersionRegisters& row : versionRegisters) {
+        if (row.version != version) {
+            continue;
+        }
+        for (int set = 0; set < 4; ++set) {
+            const std::uint32_t count = row.registers[set];
+            table.registers[set] = count == fromDevice ? limits.vertexConstants : count;
+        }
+    }
+}
+
 } // namespace
 
-bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size, std::uint32_t,
-                          const DeviceLimits&) {
-    const Table table = {bytes, size, TextEnd(bytes, size)};
-    if (!HoldsRecords(table, 0, 1, headerSize) || Read32(table, 0) != headerSize) {
+bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size, std::uint32_t version,
+                          const DeviceLimits& limits) {
+    Table table = {bytes, size, TextEnd(bytes, size), {}, 0, 0};
+    SetRegisters(table, version, limits);
+    // D3DX picks the vertex or the pixel shader's setters by the table's
+    // version, so it must be the shader's.
+    if (!HoldsRecords(table, 0, 1, headerSize) || Read32(table, 0) != headerSize ||
+        Read32(table, 8) != version) {
         return false;
     }
     const std::uint32_t count = Read32(table, 12);
@@ -107,15 +244,9 @@ bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size, std::uin
         !HoldsRecords(table, first, count, constantSize)) {
         return false;
     }
-    std::uint64_t made = 0;
     for (std::uint64_t constant = first; constant < first + count * constantSize;
          constant += constantSize) {
-        std::uint64_t constantMade = 0;
-        if (!IsWholeConstant(table, constant, constantMade)) {
-            return false;
-        }
-        made += constantMade;
-        if (made > mostConstants) {
+        if (!IsWholeConstant(table, constant)) {
             return false;
         }
     }

@@ -31,10 +31,34 @@ const DWORD* CheckedByteCode(const void* buffer, DWORD size, ShaderKind kind) {
                : nullptr;
 }
 
-// A constant the table does not hold gives a null handle; so does no table.
-void LookUpConstant(ID3DXConstantTable* table, const char* name, D3DXHANDLE& handle) {
-    if (table != nullptr) {
-        handle = table->GetConstantByName(nullptr, name);
+// The shapes the frame sets: SetMatrix writes a register per row (per column
+// of a column matrix) from a 4-float buffer on D3DX's stack, and
+// SetFloatArray reads the color modifier's 3 floats by its shape.
+bool IsFloatMatrix(const D3DXCONSTANT_DESC& constant) {
+    return constant.Type == D3DXPT_FLOAT &&
+           (constant.Class == D3DXPC_MATRIX_ROWS || constant.Class == D3DXPC_MATRIX_COLUMNS) &&
+           constant.Rows <= 4 && constant.Columns <= 4 && constant.Elements == 1;
+}
+
+bool IsFloatVector(const D3DXCONSTANT_DESC& constant) {
+    return constant.Type == D3DXPT_FLOAT &&
+           (constant.Class == D3DXPC_SCALAR || constant.Class == D3DXPC_VECTOR) &&
+           constant.Elements == 1;
+}
+
+// A constant the table does not hold gives a null handle, and so does one of
+// a shape the frame does not set; without a table the handle stays null.
+void LookUpConstant(ID3DXConstantTable* table, const char* name,
+                    bool (*isSetShape)(const D3DXCONSTANT_DESC&), D3DXHANDLE& handle) {
+    if (table == nullptr) {
+        return;
+    }
+    handle = table->GetConstantByName(nullptr, name);
+    D3DXCONSTANT_DESC constant;
+    UINT count = 1;
+    if (handle != nullptr &&
+        (FAILED(table->GetConstantDesc(handle, &constant, &count)) || !isSetShape(constant))) {
+        handle = nullptr;
     }
 }
 
@@ -47,7 +71,8 @@ bool CreateFragmentShaderFrom(const void* bytes, DWORD size) {
         result = g_graphics.device->CreatePixelShader(byteCode, &material.fragmentShaderObject);
         D3DXGetShaderConstantTable(byteCode, &material.fragmentConstantTable);
     }
-    LookUpConstant(material.fragmentConstantTable, "g_colorModifier", material.colorModifierHandle);
+    LookUpConstant(material.fragmentConstantTable, "g_colorModifier", IsFloatVector,
+                   material.colorModifierHandle);
     if (FAILED(result)) {
         MessageBoxA(g_graphics.window, "DirectX failed to create the fragment shader",
                     "No Fragment Shader", MB_OK | MB_ICONERROR);
@@ -63,9 +88,9 @@ bool CreateVertexShaderFrom(const void* bytes, DWORD size) {
         D3DXGetShaderConstantTable(byteCode, &material.vertexConstantTable);
     }
     ID3DXConstantTable* table = material.vertexConstantTable;
-    LookUpConstant(table, "g_transform_worldToView", material.worldToViewHandle);
-    LookUpConstant(table, "g_transform_viewToScreen", material.viewToScreenHandle);
-    LookUpConstant(table, "g_transform_modelToWorld", material.modelToWorldHandle);
+    LookUpConstant(table, "g_transform_worldToView", IsFloatMatrix, material.worldToViewHandle);
+    LookUpConstant(table, "g_transform_viewToScreen", IsFloatMatrix, material.viewToScreenHandle);
+    LookUpConstant(table, "g_transform_modelToWorld", IsFloatMatrix, material.modelToWorldHandle);
     if (FAILED(result)) {
         MessageBoxA(g_graphics.window, "DirectX failed to create the vertex shader",
                     "No Vertex Shader", MB_OK | MB_ICONERROR);

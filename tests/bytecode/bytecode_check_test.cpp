@@ -212,14 +212,82 @@ TEST(ShaderByteCode, EachFieldOfTheConstantTableMustStayInside) {
         {"default value short of its registers", 9, 3, false},
         {"default value of two registers", 9, 2, true},
         {"no default value", 11, 0, true},
+        {"table of another version", 2, ps20, false},
+        // The type records, through the structure or with the constant
+        // typed as its member, a float4.
+        {"class past structure", 18, 0x00030006, false},
+        {"last type", 18, 0x00130001, true},
+        {"type past the last", 18, 0x00140001, false},
+        {"vector with a member", 20, 0x00010001, false},
+        {"structure of two elements", 14, 0x00010002, true},
+        {"structure of 4 rows", 13, 0x00040004, false},
+        {"structure columns past its members'", 13, 0xFFFF0001, false},
+        {"structure without members", 14, 0x00000001, false},
+        {"member array past the structure's columns", 20, 2, false},
+        // The registers of a vs_2_0 device with 256 float constants.
+        {"last float register", 8, 0x00FF0002, true},
+        {"float register past the last", 8, 0x01000002, false},
+        {"last bool register", 8, 0x000F0000, true},
+        {"bool register past the last", 8, 0x00100000, false},
+        {"sampler, which vs_2_0 has none of", 8, 3, false},
+        {"register set past the sampler", 8, 4, false},
+    };
+    // Fields that must change together.
+    const struct {
+        const char* what;
+        size_t word, otherWord;
+        DWORD value, otherValue;
+        bool passes;
+    } pairs[] = {
+        {"vector of 4 rows", 10, 19, 72, 0x00040004, true},
+        {"vector of 5 rows", 10, 19, 72, 0x00040005, false},
+        {"vector of no rows", 10, 19, 72, 0x00040000, false},
+        {"vector of 5 columns", 10, 19, 72, 0x00050001, false},
+        {"vector of no columns", 10, 19, 72, 0x00000001, false},
+        {"structures of no rows or columns", 14, 13, 0x00010002, 0, false},
+        {"member array in the structure's columns", 20, 13, 2, 0x00080001, true},
+        {"registers running past the last", 8, 9, 0x00FF0002, 2, false},
+        {"bool defaults up to the end, 4 bytes a register", 8, 9, 0, 9, true},
+        {"bool defaults past the end", 8, 9, 0, 10, false},
+    };
+    const auto expect = [](const char* what, const std::vector<DWORD>& table, bool passes) {
+        const Bytes bytes = ShaderWithTable(table);
+        EXPECT_EQ(passes, IsShaderByteCode(bytes.data(), bytes.size(), ShaderKind::Vertex,
+                                           leastDeviceLimits))
+            << what;
     };
     for (const auto& field : fields) {
         std::vector<DWORD> table = ConstantTable();
         table[field.word] = field.value;
-        const Bytes bytes = ShaderWithTable(table);
-        EXPECT_EQ(field.passes, IsShaderByteCode(bytes.data(), bytes.size(), ShaderKind::Vertex,
+        expect(field.what, table, field.passes);
+    }
+    for (const auto& pair : pairs) {
+        std::vector<DWORD> table = ConstantTable();
+        table[pair.word] = pair.value;
+        table[pair.otherWord] = pair.otherValue;
+        expect(pair.what, table, pair.passes);
+    }
+}
+
+// Structures nested depth deep around a float4, with every text "m".
+std::vector<DWORD> NestedTable(DWORD depth) {
+    const DWORD text = 48 + depth * 24 + 16;
+    std::vector<DWORD> table = {28, text, vs20, 1, 28, 0, text, text, 2, 1, 48, 0};
+    for (DWORD type = 48; type < 48 + depth * 24; type += 24) {
+        table.insert(table.end(), {5, 0x00040001, 0x00010001, type + 16, text, type + 24});
+    }
+    table.insert(table.end(), {0x00030001, 0x00040001, 1, 0, 'm'});
+    return table;
+}
+
+// Compilers nest structures as deep as the source does; the readers recurse
+// once a level.
+TEST(ShaderByteCode, StructuresNestAsDeepAsTheReadersStacksAllow) {
+    for (const DWORD depth : {9u, 256u, 257u}) {
+        const Bytes bytes = ShaderWithTable(NestedTable(depth));
+        EXPECT_EQ(depth <= 256, IsShaderByteCode(bytes.data(), bytes.size(), ShaderKind::Vertex,
                                                  leastDeviceLimits))
-            << field.what;
+            << depth;
     }
 }
 

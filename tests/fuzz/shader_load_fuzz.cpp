@@ -80,6 +80,73 @@ void SetCommentLength(FuzzBytes& bytes, std::mt19937& random) {
     bytes[7] = static_cast<unsigned char>((bytes[7] & 0x80) | ((value >> 8) & 0x7F));
 }
 
+DWORD DwordAt(const FuzzBytes& bytes, size_t at) {
+    DWORD value;
+    std::memcpy(&value, &bytes[at], sizeof(value));
+    return value;
+}
+
+void SetWord(FuzzBytes& bytes, size_t at, WORD value) {
+    std::memcpy(&bytes[at], &value, sizeof(value));
+}
+
+// The byte of a random constant record of the table, or of its type record
+// (or of a member's type, one level down); 0 if it is not inside the table.
+size_t RandomConstant(const FuzzBytes& bytes, std::mt19937& random) {
+    const size_t end = TableEnd(bytes);
+    if (end < 12 + 28 || DwordAt(bytes, 24) == 0) {
+        return 0;
+    }
+    const unsigned long long at = 12ull + DwordAt(bytes, 28) + random() % DwordAt(bytes, 24) * 20;
+    return at + 20 <= end ? static_cast<size_t>(at) : 0;
+}
+
+size_t RandomType(const FuzzBytes& bytes, std::mt19937& random) {
+    const size_t end = TableEnd(bytes);
+    const size_t constant = RandomConstant(bytes, random);
+    unsigned long long type = constant != 0 ? 12ull + DwordAt(bytes, constant + 12) : end;
+    const WORD members = type + 16 <= end ? bytes[type + 10] | bytes[type + 11] << 8 : 0;
+    if (members != 0 && random() % 2) {
+        const unsigned long long member =
+            12ull + DwordAt(bytes, type + 12) + random() % members * 8;
+        type = member + 8 <= end ? 12ull + DwordAt(bytes, member + 4) : end;
+    }
+    return type + 16 <= end ? static_cast<size_t>(type) : 0;
+}
+
+// Class, type, rows, columns, elements and members of a type record changed
+// together: a numeric shape at and past 1 to 4, a structure of one row or
+// none, or any values.
+void SetTypeRecord(FuzzBytes& bytes, std::mt19937& random) {
+    const size_t at = RandomType(bytes, random);
+    if (at == 0) {
+        return;
+    }
+    const WORD sizes[] = {0, 1, 3, 4, 5, 16, 0xFFFF, static_cast<WORD>(random())};
+    const WORD typeClass = static_cast<WORD>(random() % 7);
+    const bool structure = typeClass == 5;
+    SetWord(bytes, at, typeClass);
+    SetWord(bytes, at + 2, static_cast<WORD>(structure ? 0 : random() % 4 ? 3 : random() % 21));
+    SetWord(bytes, at + 4, structure ? static_cast<WORD>(random() % 2) : sizes[random() % 8]);
+    if (!structure || random() % 2) {
+        SetWord(bytes, at + 6, sizes[random() % 8]);
+    }
+    SetWord(bytes, at + 8, sizes[random() % 4]);
+    if (random() % 4 == 0) {
+        SetWord(bytes, at + 10, static_cast<WORD>(random() % 3));
+    }
+}
+
+// A constant's register set, index and count around each set's last register.
+void SetTableRegisters(FuzzBytes& bytes, std::mt19937& random) {
+    if (const size_t at = RandomConstant(bytes, random)) {
+        const WORD registers[] = {0, 1, 4, 8, 9, 15, 16, 32, 224, 256, static_cast<WORD>(random())};
+        SetWord(bytes, at + 4, static_cast<WORD>(random() % 5));
+        SetWord(bytes, at + 6, registers[random() % 11]);
+        SetWord(bytes, at + 8, registers[random() % 11]);
+    }
+}
+
 DWORD TokenAt(const FuzzBytes& bytes, size_t at) {
     DWORD token;
     std::memcpy(&token, &bytes[4 * at], sizeof(token));
@@ -249,13 +316,14 @@ void RepeatInstruction(FuzzBytes& bytes, std::mt19937& random) {
 
 FuzzBytes Mutate(const FuzzBytes& seed, std::mt19937& random) {
     using Mutation = void (*)(FuzzBytes&, std::mt19937&);
-    const Mutation mutations[] = {FlipTableByte,  SetTableWord,        SetCommentLength,
-                                  CutShort,       SetOpcode,           SetLength,
-                                  FlipOperandBit, RepeatOrDropOperand, SetRegister,
-                                  SetDeclaration, MakeMatrixRun,       RepeatInstruction};
+    const Mutation mutations[] = {
+        FlipTableByte, SetTableWord,   SetCommentLength, SetTypeRecord,    SetTableRegisters,
+        CutShort,      SetOpcode,      SetLength,        FlipOperandBit,   RepeatOrDropOperand,
+        SetRegister,   SetDeclaration, MakeMatrixRun,    RepeatInstruction};
+    const size_t mutationCount = sizeof(mutations) / sizeof(mutations[0]);
     FuzzBytes bytes = seed;
     for (int count = 1 + random() % 3; count > 0; --count) {
-        mutations[random() % (sizeof(mutations) / sizeof(mutations[0]))](bytes, random);
+        mutations[random() % mutationCount](bytes, random);
     }
     return bytes;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,31 +73,77 @@ TEST(LoadShaderFile, HandsOverTheWholeFileAndLeavesTheMessage) {
     DeleteFileA(path.c_str());
 }
 
+int g_fakedCalls;
+LONGLONG g_fakedSize;
+
+// A size and a read that succeed with a result the reader refuses.
+BOOL WINAPI GetFileSizeExFaked(HANDLE, PLARGE_INTEGER size) {
+    ++g_fakedCalls;
+    size->QuadPart = g_fakedSize;
+    return TRUE;
+}
+BOOL WINAPI ReadFileShort(HANDLE, LPVOID, DWORD size, LPDWORD read, LPOVERLAPPED) {
+    ++g_fakedCalls;
+    *read = size - 1;
+    return TRUE;
+}
+
+// A failing call gives text + its Windows error text; a faked result text +
+// "the shader program " + the path.
 struct FailingStep {
     const char* function;
-    DWORD error;
+    DWORD error; // a faked size: its low part, with 4 GiB when it is 0x40
     const char* text;
+    void* fake;
 };
 
 const FailingStep failingSteps[] = {
-    {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: "},
-    {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: "},
-    {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: "},
+    {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: ", nullptr},
+    {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: ", nullptr},
+    {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: ", nullptr},
+    // The size's low part alone would be 64 bytes.
+    {"GetFileSizeEx", 0x40, "Refused to read 4294967360 bytes, more than any shader holds, in ",
+     reinterpret_cast<void*>(&GetFileSizeExFaked)},
+    {"GetFileSizeEx", (4 << 20) + 1,
+     "Refused to read 4194305 bytes, more than any shader holds, in ",
+     reinterpret_cast<void*>(&GetFileSizeExFaked)},
+    {"GetFileSizeEx", 4 << 20, "Read only 64 of 4194304 bytes of ",
+     reinterpret_cast<void*>(&GetFileSizeExFaked)},
+    {"ReadFile", 0, "Read only 63 of 64 bytes of ", reinterpret_cast<void*>(&ReadFileShort)},
+};
+
+// The step's call failing, or faked, while in scope.
+struct FailedStep {
+    explicit FailedStep(const FailingStep& step) {
+        g_fakedCalls = 0;
+        g_fakedSize = step.error == 0x40 ? 0x100000040LL : step.error;
+        if (step.fake != nullptr) {
+            faked.emplace("kernel32.dll", step.function, step.fake);
+        } else {
+            failing.emplace(step.function, step.error);
+        }
+    }
+    int calls() const { return failing ? failing->calls() : g_fakedCalls; }
+
+    std::optional<FailingCall> failing;
+    std::optional<ImportPatch> faked;
 };
 
 TEST(LoadShaderFile, EachFailedCallGivesItsTextAndNoBuffer) {
     const std::string path = WriteTemporaryFile("failing.shader", Pattern(64));
     for (const FailingStep& step : failingSteps) {
-        SCOPED_TRACE(step.function);
-        FailingCall failing(step.function, step.error);
+        SCOPED_TRACE(step.text);
+        FailedStep failed(step);
         void* buffer = reinterpret_cast<void*>(1);
         std::string message = untouched;
         DWORD size = 1;
         EXPECT_FALSE(LoadShaderFile(path.c_str(), buffer, &message, &size));
         EXPECT_EQ(nullptr, buffer);
         EXPECT_EQ(0u, size);
-        EXPECT_EQ(step.text + GetWindowsErrorText(step.error), message);
-        EXPECT_EQ(1, failing.calls());
+        EXPECT_EQ(step.text +
+                      (step.fake ? "the shader program " + path : GetWindowsErrorText(step.error)),
+                  message);
+        EXPECT_EQ(1, failed.calls());
     }
     DeleteFileA(path.c_str());
 }
@@ -117,8 +164,8 @@ TEST(LoadShaderFile, WithoutAMessagePointerComposesNoText) {
                               reinterpret_cast<void*>(&CountingFormatMessageA));
     g_realFormatMessage = formatMessage.original();
     for (const FailingStep& step : failingSteps) {
-        SCOPED_TRACE(step.function);
-        FailingCall failing(step.function, step.error);
+        SCOPED_TRACE(step.text);
+        FailedStep failed(step);
         g_formatMessageCalls = 0;
         void* buffer = reinterpret_cast<void*>(1);
         EXPECT_FALSE(LoadShaderFile(path.c_str(), buffer, nullptr));
@@ -228,12 +275,16 @@ TEST_F(ShaderSteps, BothShadersGiveObjectsTablesAndHandles) {
         "CreatePixelShader(code)",
         "D3DXGetShaderConstantTable(ps#1 code)",
         "ct#1.GetConstantByName(null, g_colorModifier)",
+        "ct#1.GetConstantDesc(g_colorModifier)",
         "GetDeviceCaps()",
         "CreateVertexShader(code)",
         "D3DXGetShaderConstantTable(vs#1 code)",
         "ct#2.GetConstantByName(null, g_transform_worldToView)",
+        "ct#2.GetConstantDesc(g_transform_worldToView)",
         "ct#2.GetConstantByName(null, g_transform_viewToScreen)",
+        "ct#2.GetConstantDesc(g_transform_viewToScreen)",
         "ct#2.GetConstantByName(null, g_transform_modelToWorld)",
+        "ct#2.GetConstantDesc(g_transform_modelToWorld)",
     };
     const std::vector<std::string> calls(d3d.log.end() - expected.size(), d3d.log.end());
     EXPECT_EQ(expected, calls);
@@ -252,6 +303,45 @@ TEST_F(ShaderSteps, AMissingConstantGivesANullHandleAndTheStepSucceeds) {
     EXPECT_NE(nullptr, material.worldToViewHandle);
     EXPECT_NE(nullptr, material.viewToScreenHandle);
     EXPECT_EQ(nullptr, material.modelToWorldHandle);
+}
+
+// The frame sets the transforms with SetMatrix and the color modifier with
+// SetFloatArray of 3: a constant of any other shape counts as missing.
+TEST_F(ShaderSteps, AConstantOfAShapeTheFrameDoesNotSetGivesANullHandle) {
+    const Material& m = g_graphics.material;
+    const struct {
+        const char* name;
+        D3DXCONSTANT_DESC shape;
+        const D3DXHANDLE& handle;
+        bool kept;
+    } shapes[] = {
+        {"g_colorModifier", ConstantOf(D3DXPC_SCALAR, 1, 1), m.colorModifierHandle, true},
+        {"g_colorModifier", ConstantOf(D3DXPC_MATRIX_ROWS, 1, 3), m.colorModifierHandle, false},
+        {"g_colorModifier", ConstantOf(D3DXPC_VECTOR, 1, 3, 2), m.colorModifierHandle, false},
+        {"g_colorModifier", ConstantOf(D3DXPC_VECTOR, 1, 3, 1, D3DXPT_INT), m.colorModifierHandle,
+         false},
+        {"g_transform_worldToView", ConstantOf(D3DXPC_MATRIX_ROWS, 4, 4), m.worldToViewHandle,
+         true},
+        {"g_transform_worldToView", ConstantOf(D3DXPC_VECTOR, 1, 4), m.worldToViewHandle, false},
+        {"g_transform_viewToScreen", ConstantOf(D3DXPC_MATRIX_ROWS, 1, 16), m.viewToScreenHandle,
+         false},
+        {"g_transform_viewToScreen", ConstantOf(D3DXPC_MATRIX_COLUMNS, 16, 1), m.viewToScreenHandle,
+         false},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4, 2),
+         m.modelToWorldHandle, false},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4, 1, D3DXPT_INT),
+         m.modelToWorldHandle, false},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_STRUCT, 0, 0, 2, D3DXPT_VOID),
+         m.modelToWorldHandle, false},
+    };
+    const ConstantShapes defaults = d3d.constantShapes;
+    for (const auto& row : shapes) {
+        d3d.constantShapes[row.name] = row.shape;
+        EXPECT_TRUE(LoadFragmentShader() && LoadVertexShader());
+        EXPECT_EQ(row.kept, row.handle != nullptr) << row.name;
+        g_graphics.material.ReleaseObjects();
+        d3d.constantShapes = defaults;
+    }
 }
 
 TEST_F(ShaderSteps, AMissingFileShowsTheBoxAndLeavesEverythingNull) {

@@ -3,9 +3,17 @@
 #include "tests/support/fake_direct3d.h"
 #include "tests/support/fake_format.h"
 
+D3DXCONSTANT_DESC ConstantOf(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns, UINT elements,
+                             D3DXPARAMETER_TYPE type) {
+    const UINT bytes = 4 * rows * columns * elements;
+    return {nullptr, D3DXRS_FLOAT4, 0, 4, shape, type, rows, columns, elements, 0, bytes, nullptr};
+}
+
 FakeConstantTable::FakeConstantTable(FakeDirect3DScope& scope, const DWORD* byteCode,
-                                     const std::set<std::string>& names)
-    : FakeCom(scope, "ct"), byteCode(byteCode), names_(names.begin(), names.end()) {}
+                                     const std::set<std::string>& names,
+                                     const ConstantShapes& shapes)
+    : FakeCom(scope, "ct"), byteCode(byteCode), names_(names.begin(), names.end()),
+      shapes_(shapes) {}
 
 D3DXHANDLE FakeConstantTable::HandleOf(const std::string& name) const {
     for (const std::string& known : names_) {
@@ -73,9 +81,20 @@ HRESULT FakeConstantTable::GetDesc(D3DXCONSTANTTABLE_DESC* description) {
     }
     return failure;
 }
-HRESULT FakeConstantTable::GetConstantDesc(D3DXHANDLE, D3DXCONSTANT_DESC*, UINT*) {
-    Record("GetConstantDesc", "");
-    return D3DERR_INVALIDCALL;
+HRESULT FakeConstantTable::GetConstantDesc(D3DXHANDLE constant, D3DXCONSTANT_DESC* description,
+                                           UINT* count) {
+    const std::string name = ConstantName(constant);
+    const HRESULT failure = Record("GetConstantDesc", name);
+    const auto shape = shapes_.find(name);
+    if (FAILED(failure) || shape == shapes_.end() || description == nullptr) {
+        return FAILED(failure) ? failure : D3DERR_INVALIDCALL;
+    }
+    *description = shape->second;
+    description->Name = constant;
+    if (count != nullptr) {
+        *count = 1;
+    }
+    return S_OK;
 }
 UINT FakeConstantTable::GetSamplerIndex(D3DXHANDLE) {
     Record("GetSamplerIndex", "");

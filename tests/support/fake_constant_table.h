@@ -3,6 +3,7 @@
 // The fake ID3DXConstantTable; see fake_direct3d.h.
 
 #include <list>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,10 +23,18 @@ struct ConstantSetting {
     UINT count;                // the count argument, where the setter has one
 };
 
+using ConstantShapes = std::map<std::string, D3DXCONSTANT_DESC>;
+
+// A constant as GetConstantDesc describes it.
+D3DXCONSTANT_DESC ConstantOf(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns, UINT elements = 1,
+                             D3DXPARAMETER_TYPE type = D3DXPT_FLOAT);
+
 class FakeConstantTable : public FakeCom<ID3DXConstantTable> {
 public:
+    // GetConstantDesc describes the names that have a shape and fails for
+    // the others.
     FakeConstantTable(FakeDirect3DScope& scope, const DWORD* byteCode,
-                      const std::set<std::string>& names);
+                      const std::set<std::string>& names, const ConstantShapes& shapes = {});
 
     // The handle GetConstantByName gives for `name`, or null when unknown.
     D3DXHANDLE HandleOf(const std::string& name) const;
@@ -86,4 +95,5 @@ private:
 
     // Stable storage: a handle is the address of its name's characters.
     std::list<std::string> names_;
+    ConstantShapes shapes_;
 };

@@ -104,6 +104,12 @@ public:
     // Names the next fake constant tables know.
     std::set<std::string> constantNames = {"g_colorModifier", "g_transform_worldToView",
                                            "g_transform_viewToScreen", "g_transform_modelToWorld"};
+    // Their shapes, as the frame sets them.
+    ConstantShapes constantShapes = {
+        {"g_colorModifier", ConstantOf(D3DXPC_VECTOR, 1, 3)},
+        {"g_transform_worldToView", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4)},
+        {"g_transform_viewToScreen", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4)},
+        {"g_transform_modelToWorld", ConstantOf(D3DXPC_MATRIX_COLUMNS, 4, 4)}};
     std::vector<DeviceCreation> deviceCreations;
 
     // Every fake made, by kind, in creation order.
