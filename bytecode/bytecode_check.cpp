@@ -6,6 +6,7 @@
 #include "bytecode/constant_table_check.h"
 #include "bytecode/instruction_check.h"
 #include "bytecode/instruction_run.h"
+#include "bytecode/shader_versions.h"
 
 namespace {
 
@@ -42,11 +43,11 @@ bool IsVersionToken(std::uint32_t token, ShaderKind kind) {
         kind == ShaderKind::Vertex ? vertexVersionKind : pixelVersionKind;
     // 1_1 to 1_4 (vertex 1_1 only), 2_0, 2_x and 3_0: the versions the
     // instruction table knows.
-    const std::uint32_t version = token & 0xFFFF;
+    const std::uint16_t version = VersionOf(token);
     const bool shaderModel1 =
-        version == 0x101 || (kind == ShaderKind::Fragment && version >= 0x102 && version <= 0x104);
+        version == v11 || (kind == ShaderKind::Fragment && version >= v12 && version <= v14);
     return (token >> 16) == expectedKind &&
-           (shaderModel1 || version == 0x200 || version == 0x201 || version == 0x300);
+           (shaderModel1 || version == v20 || version == v2x || version == v30);
 }
 
 // Tokens that follow an instruction's opcode token. From shader model 2.0 on

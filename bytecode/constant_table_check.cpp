@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "bytecode/byte_reads.h"
+#include "bytecode/register_rules.h"
+#include "bytecode/shader_versions.h"
 
 namespace {
 
@@ -25,41 +27,24 @@ const int deepestMember = 256;
 const std::uint16_t lastNumericClass = 3; // scalar, vector, row and column matrices
 const std::uint16_t structureClass = 5;
 const std::uint16_t lastType = 19; // D3DXPT_UNSUPPORTED
-// D3DXREGISTER_SET.
+// D3DXREGISTER_SET: bool, int4, float4 and sampler, and the register types
+// (as a parameter token encodes them) whose counts the register table keeps.
+// SetDefaults and the setters write from a constant's index to its index
+// plus its count.
 const std::uint16_t boolSet = 0;
 const std::uint16_t samplerSet = 3;
-const std::uint32_t fromDevice = 0xFFFFFFFF;
-
-// Registers of each set (bool, int4, float4, sampler) in each version, from
-// the register pages of the Direct3D 9 shader reference. SetDefaults and the
-// setters write from a constant's index to its index plus its count.
-struct VersionRegisters {
-    std::uint32_t version;
-    std::uint32_t registers[4];
-};
-const VersionRegisters versionRegisters[] = {
-    // Vertex shaders: c# is D3DCAPS9.MaxVertexShaderConst; s# from 3_0 on.
-    {0xFFFE0101, {0, 0, fromDevice, 0}},
-    {0xFFFE0200, {16, 16, fromDevice, 0}},
-    {0xFFFE0201, {16, 16, fromDevice, 0}},
-    {0xFFFE0300, {16, 16, fromDevice, 4}},
-    // Pixel shaders 1_x: 8 c#, a sampling stage per t# (4, then 6 in 1_4).
-    {0xFFFF0101, {0, 0, 8, 4}},
-    {0xFFFF0102, {0, 0, 8, 4}},
-    {0xFFFF0103, {0, 0, 8, 4}},
-    {0xFFFF0104, {0, 0, 8, 6}},
-    {0xFFFF0200, {16, 16, 32, 16}},
-    {0xFFFF0201, {16, 16, 32, 16}},
-    {0xFFFF0300, {16, 16, 224, 16}},
-};
+const std::uint8_t setRegisterTypes[] = {14, 7, 2, 10};
+// Pixel shaders 1_x sample through their t# registers, one stage each.
+const std::uint8_t textureRegisterType = 3;
 
 struct Table {
     const unsigned char* bytes;
     std::uint64_t size;
-    std::uint64_t textEnd;      // one past the last zero byte: texts must start before it
-    std::uint32_t registers[4]; // of each register set, in the shader's version
-    std::uint64_t visited;      // type records visited
-    std::uint64_t constants;    // constants D3DX makes of the records checked so far
+    std::uint64_t textEnd; // one past the last zero byte: texts must start before it
+    std::uint32_t version;
+    const DeviceLimits* limits;
+    std::uint64_t visited;   // type records visited
+    std::uint64_t constants; // constants D3DX makes of the records checked so far
 };
 
 std::uint32_t Read32(const Table& table, std::uint64_t offset) {
@@ -179,6 +164,15 @@ bool IsWholeType(Table& table, std::uint64_t offset, int depth, Built& built) {
     return built.constants <= mostConstants;
 }
 
+std::uint32_t RegistersOf(const Table& table, std::uint16_t registerSet) {
+    const bool samplesThroughTexture = registerSet == samplerSet &&
+                                       !IsVertexVersion(table.version) &&
+                                       VersionOf(table.version) < v20;
+    const std::uint8_t type =
+        samplesThroughTexture ? textureRegisterType : setRegisterTypes[registerSet];
+    return RegisterCount(type, table.version, *table.limits);
+}
+
 // A constant: its name, its registers, its type, and its default value, of
 // which SetDefaults passes the device 4 bytes per bool register and 16 per
 // register of the other sets.
@@ -188,7 +182,7 @@ bool IsWholeConstant(Table& table, std::uint64_t offset) {
     const std::uint32_t registerCount = Read16(table, offset + 8);
     const std::uint32_t defaultValue = Read32(table, offset + 16);
     if (!HoldsText(table, Read32(table, offset)) || registerSet > samplerSet ||
-        registerIndex + registerCount > table.registers[registerSet]) {
+        registerIndex + registerCount > RegistersOf(table, registerSet)) {
         return false;
     }
     const std::uint64_t registerSize = registerSet == boolSet ? 4 : 16;
@@ -210,28 +204,11 @@ std::uint64_t TextEnd(const unsigned char* bytes, std::uint64_t size) {
     return size;
 }
 
-// The registers of the shader's version; none for a version not listed.
-void SetRegisters(Table& table, std::uint32_t version, const DeviceLimits& limits) {
-    for (std::uint32_t& registers : table.registers) {
-        registers = 0;
-    }
-    for (const VersionRegisters& row : versionRegisters) {
-        if (row.version != version) {
-            continue;
-        }
-        for (int set = 0; set < 4; ++set) {
-            const std::uint32_t count = row.registers[set];
-            table.registers[set] = count == fromDevice ? limits.vertexConstants : count;
-        }
-    }
-}
-
 } // namespace
 
 bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size, std::uint32_t version,
                           const DeviceLimits& limits) {
-    Table table = {bytes, size, TextEnd(bytes, size), {}, 0, 0};
-    SetRegisters(table, version, limits);
+    Table table = {bytes, size, TextEnd(bytes, size), version, &limits, 0, 0};
     // D3DX picks the vertex or the pixel shader's setters by the table's
     // version, so it must be the shader's.
     if (!HoldsRecords(table, 0, 1, headerSize) || Read32(table, 0) != headerSize ||

@@ -103,24 +103,37 @@ std::uint8_t RegisterTypeOf(std::uint32_t parameter) {
     return static_cast<std::uint8_t>(((parameter >> 28) & 0x7) | ((parameter >> 8) & 0x18));
 }
 
-// The row of the parameter's register type in the version, if its index is
-// inside the count; null otherwise.
-const RegisterRule* FindRegister(std::uint32_t parameter, std::uint32_t version,
-                                 const DeviceLimits& limits) {
+// The row of a register type in the version; null when the version has none.
+const RegisterRule* FindRule(std::uint8_t type, std::uint32_t version) {
     const std::uint16_t number = VersionOf(version);
     const bool vertex = IsVertexVersion(version);
-    const std::uint8_t type = RegisterTypeOf(parameter);
     for (const RegisterRule& rule : registerRules) {
         if (rule.type == type && rule.vertex == vertex && rule.first <= number &&
             number <= rule.last) {
-            const std::uint32_t count = rule.deviceCount ? limits.*rule.deviceCount : rule.count;
-            return (parameter & 0x7FF) < count ? &rule : nullptr;
+            return &rule;
         }
     }
     return nullptr;
 }
 
+std::uint32_t CountOf(const RegisterRule& rule, const DeviceLimits& limits) {
+    return rule.deviceCount ? limits.*rule.deviceCount : rule.count;
+}
+
+// The row of the parameter's register type in the version, if its index is
+// inside the count; null otherwise.
+const RegisterRule* FindRegister(std::uint32_t parameter, std::uint32_t version,
+                                 const DeviceLimits& limits) {
+    const RegisterRule* rule = FindRule(RegisterTypeOf(parameter), version);
+    return rule != nullptr && (parameter & 0x7FF) < CountOf(*rule, limits) ? rule : nullptr;
+}
+
 } // namespace
+
+std::uint32_t RegisterCount(std::uint8_t type, std::uint32_t version, const DeviceLimits& limits) {
+    const RegisterRule* rule = FindRule(type, version);
+    return rule != nullptr ? CountOf(*rule, limits) : 0;
+}
 
 bool IsAllowedRegister(std::uint32_t parameter, unsigned use, std::uint32_t version,
                        const DeviceLimits& limits) {

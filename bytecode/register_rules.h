@@ -12,6 +12,10 @@ const unsigned registerDefined = 4;    // the destination of def, defi and defb
 const unsigned registerRelative = 8;   // indexed through an address register
 const unsigned registerAddresses = 16; // the address register of a relative index
 
+// The registers of a type (as a parameter token encodes it) that the shader
+// version has on a device with these limits; 0 when it has none.
+std::uint32_t RegisterCount(std::uint8_t type, std::uint32_t version, const DeviceLimits& limits);
+
 // Whether the parameter token names a register that the shader version (its
 // version token) has, at an index inside the count it has on a device with
 // these limits, and that the version lets an instruction use that way.
