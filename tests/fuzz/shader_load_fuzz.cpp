@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <d3dx9.h>
 
+#include "bytecode/byte_reads.h"
 #include "graphics/com_release.h"
 #include "graphics/graphics_context.h"
 #include "mesh/mesh.h"
@@ -81,9 +82,7 @@ void SetCommentLength(FuzzBytes& bytes, std::mt19937& random) {
 }
 
 DWORD DwordAt(const FuzzBytes& bytes, size_t at) {
-    DWORD value;
-    std::memcpy(&value, &bytes[at], sizeof(value));
-    return value;
+    return ReadField<DWORD>(bytes.data(), at);
 }
 
 void SetWord(FuzzBytes& bytes, size_t at, WORD value) {
@@ -148,23 +147,22 @@ void SetTableRegisters(FuzzBytes& bytes, std::mt19937& random) {
 }
 
 DWORD TokenAt(const FuzzBytes& bytes, size_t at) {
-    DWORD token;
-    std::memcpy(&token, &bytes[4 * at], sizeof(token));
-    return token;
+    return DwordAt(bytes, 4 * at);
 }
 
 void SetToken(FuzzBytes& bytes, size_t at, DWORD token) {
     std::memcpy(&bytes[4 * at], &token, sizeof(token));
 }
 
-// The token of a random instruction's opcode, 0 if none: the walk skips
-// comments and goes by the opcode's length from 2.0 on, by the parameter
-// tokens that follow before it.
-size_t RandomInstruction(const FuzzBytes& bytes, std::mt19937& random) {
+// Where each instruction's opcode token stands, then where the last one
+// ends: the walk skips comments and goes by the opcode's length from 2.0 on,
+// by the parameter tokens that follow before it.
+std::vector<size_t> InstructionStarts(const FuzzBytes& bytes) {
     std::vector<size_t> starts;
     const size_t count = bytes.size() / 4;
     const bool lengthInOpcode = bytes.size() >= 2 && bytes[1] >= 2;
-    for (size_t at = 1; at < count && TokenAt(bytes, at) != 0x0000FFFF;) {
+    size_t at = 1;
+    while (at < count && TokenAt(bytes, at) != 0x0000FFFF) {
         const DWORD token = TokenAt(bytes, at);
         if ((token & 0xFFFF) == 0xFFFE) {
             at += 1 + ((token >> 16) & 0x7FFF);
@@ -176,7 +174,14 @@ size_t RandomInstruction(const FuzzBytes& bytes, std::mt19937& random) {
             ++at;
         }
     }
-    return starts.empty() ? 0 : starts[random() % starts.size()];
+    starts.push_back(std::min(at, count));
+    return starts;
+}
+
+// The token of a random instruction's opcode, 0 if none.
+size_t RandomInstruction(const FuzzBytes& bytes, std::mt19937& random) {
+    const std::vector<size_t> starts = InstructionStarts(bytes);
+    return starts.size() < 2 ? 0 : starts[random() % (starts.size() - 1)];
 }
 
 // Mostly an opcode some version defines, keeping the control bits.
@@ -222,17 +227,6 @@ void RepeatOrDropOperand(FuzzBytes& bytes, std::mt19937& random) {
             bytes.erase(token, token + 4);
         }
     }
-}
-
-// The token after a random instruction's last operand, 0 if none.
-size_t InstructionEnd(const FuzzBytes& bytes, size_t at) {
-    const size_t count = bytes.size() / 4;
-    if (bytes[1] >= 2) {
-        return std::min(count, at + 1 + ((TokenAt(bytes, at) >> 24) & 0x0F));
-    }
-    while (++at < count && (TokenAt(bytes, at) & 0x80000000) != 0) {
-    }
-    return at;
 }
 
 // A register number at or around the ends of the versions' register counts
@@ -301,16 +295,17 @@ void MakeMatrixRun(FuzzBytes& bytes, std::mt19937& random) {
 
 // A random instruction repeated up to and past the slots of its version.
 void RepeatInstruction(FuzzBytes& bytes, std::mt19937& random) {
-    const size_t at = RandomInstruction(bytes, random);
-    if (at == 0) {
+    const std::vector<size_t> starts = InstructionStarts(bytes);
+    if (starts.size() < 2) {
         return;
     }
-    const size_t end = InstructionEnd(bytes, at);
+    const size_t which = random() % (starts.size() - 1);
     const size_t counts[] = {1, 3, 4, 7, 8, 63, 64, 95, 96, 127, 128, 255, 256, 511, 512};
     const size_t times = random() % 8 ? counts[random() % 15] : random() % 2000;
-    const FuzzBytes instruction(bytes.begin() + 4 * at, bytes.begin() + 4 * end);
+    const FuzzBytes instruction(bytes.begin() + 4 * starts[which],
+                                bytes.begin() + 4 * starts[which + 1]);
     for (size_t i = 0; i < times; ++i) {
-        bytes.insert(bytes.begin() + 4 * end, instruction.begin(), instruction.end());
+        bytes.insert(bytes.begin() + 4 * starts[which + 1], instruction.begin(), instruction.end());
     }
 }
 
