@@ -88,35 +88,39 @@ BOOL WINAPI ReadFileShort(HANDLE, LPVOID, DWORD size, LPDWORD read, LPOVERLAPPED
     return TRUE;
 }
 
-// A failing call gives text + its Windows error text; a faked result text +
-// "the shader program " + the path.
+// A failing call gives text + its Windows error text. A faked one (fake not
+// null) succeeds with a result the reader refuses, GetFileSizeEx with size,
+// and gives text + "the shader program " + the path.
 struct FailingStep {
     const char* function;
-    DWORD error; // a faked size: its low part, with 4 GiB when it is 0x40
+    DWORD error;
     const char* text;
     void* fake;
+    LONGLONG size;
 };
 
+void* const fakedSize = reinterpret_cast<void*>(&GetFileSizeExFaked);
+
 const FailingStep failingSteps[] = {
-    {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: ", nullptr},
-    {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: ", nullptr},
-    {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: ", nullptr},
+    {"CreateFileA", ERROR_ACCESS_DENIED, "Windows failed to open the shader file: ", nullptr, 0},
+    {"GetFileSizeEx", ERROR_INVALID_HANDLE, "Windows failed to get the size of shader: ", nullptr,
+     0},
+    {"ReadFile", ERROR_LOCK_VIOLATION, "Windows failed to read the contents of shader: ", nullptr,
+     0},
     // The size's low part alone would be 64 bytes.
-    {"GetFileSizeEx", 0x40, "Refused to read 4294967360 bytes, more than any shader holds, in ",
-     reinterpret_cast<void*>(&GetFileSizeExFaked)},
-    {"GetFileSizeEx", (4 << 20) + 1,
-     "Refused to read 4194305 bytes, more than any shader holds, in ",
-     reinterpret_cast<void*>(&GetFileSizeExFaked)},
-    {"GetFileSizeEx", 4 << 20, "Read only 64 of 4194304 bytes of ",
-     reinterpret_cast<void*>(&GetFileSizeExFaked)},
-    {"ReadFile", 0, "Read only 63 of 64 bytes of ", reinterpret_cast<void*>(&ReadFileShort)},
+    {"GetFileSizeEx", 0, "Refused to read 4294967360 bytes, more than any shader holds, in ",
+     fakedSize, 0x100000040LL},
+    {"GetFileSizeEx", 0, "Refused to read 4194305 bytes, more than any shader holds, in ",
+     fakedSize, (4 << 20) + 1},
+    {"GetFileSizeEx", 0, "Read only 64 of 4194304 bytes of ", fakedSize, 4 << 20},
+    {"ReadFile", 0, "Read only 63 of 64 bytes of ", reinterpret_cast<void*>(&ReadFileShort), 0},
 };
 
 // The step's call failing, or faked, while in scope.
 struct FailedStep {
     explicit FailedStep(const FailingStep& step) {
         g_fakedCalls = 0;
-        g_fakedSize = step.error == 0x40 ? 0x100000040LL : step.error;
+        g_fakedSize = step.size;
         if (step.fake != nullptr) {
             faked.emplace("kernel32.dll", step.function, step.fake);
         } else {
