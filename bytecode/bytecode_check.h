@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "bytecode/check_finding.h"
 #include "bytecode/device_limits.h"
 
 enum class ShaderKind { Vertex, Fragment };
@@ -12,3 +13,7 @@ enum class ShaderKind { Vertex, Fragment };
 // reader take no length, so nothing else may reach them.
 bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
                       const DeviceLimits& limits);
+
+// The same check, saying which rule the bytes broke first and where.
+CheckFinding CheckShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
+                                 const DeviceLimits& limits);

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "bytecode/byte_reads.h"
 #include "bytecode/register_rules.h"
 #include "bytecode/shader_versions.h"
+#include "bytecode/tokens.h"
 
 namespace {
 
@@ -33,9 +33,8 @@ const std::uint16_t lastType = 19; // D3DXPT_UNSUPPORTED
 // plus its count.
 const std::uint16_t boolSet = 0;
 const std::uint16_t samplerSet = 3;
-const std::uint8_t setRegisterTypes[] = {14, 7, 2, 10};
-// Pixel shaders 1_x sample through their t# registers, one stage each.
-const std::uint8_t textureRegisterType = 3;
+const std::uint8_t setRegisterTypes[] = {booleanConstantRegister, integerConstantRegister,
+                                         constantRegister, samplerRegister};
 
 struct Table {
     const unsigned char* bytes;
@@ -45,7 +44,14 @@ struct Table {
     const DeviceLimits* limits;
     std::uint64_t visited;   // type records visited
     std::uint64_t constants; // constants D3DX makes of the records checked so far
+    CheckFinding* finding;
 };
+
+// Records the broken rule in its own words and gives false.
+bool Broken(const Table& table, const char* why) {
+    table.finding->detail = why;
+    return Refuse(*table.finding, CheckRule::constantTable);
+}
 
 std::uint32_t Read32(const Table& table, std::uint64_t offset) {
     return ReadField<std::uint32_t>(table.bytes, offset);
@@ -78,25 +84,30 @@ bool IsNumeric(const TypeRecord& type) {
 // (D3DXSHADER_TYPEINFO in d3dx9shader.h).
 struct TypeRule {
     bool (*holds)(const TypeRecord&);
+    const char* broken;
 };
 const TypeRule typeRules[] = {
     // The reader, SetDefaults and the setters switch on the class, and the
     // setters convert every value by the type.
-    {[](const TypeRecord& t) { return t.typeClass <= structureClass; }},
-    {[](const TypeRecord& t) { return t.type <= lastType; }},
+    {[](const TypeRecord& t) { return t.typeClass <= structureClass; }, "a type of unknown class"},
+    {[](const TypeRecord& t) { return t.type <= lastType; }, "a type of unknown kind"},
     // The setters fill one 4-float register from a row (a column in a column
     // matrix) on their own stack, and step over the caller's floats by rows
     // and columns: a register holds 4 values.
-    {[](const TypeRecord& t) { return !IsNumeric(t) || (t.rows >= 1 && t.rows <= 4); }},
-    {[](const TypeRecord& t) { return !IsNumeric(t) || (t.columns >= 1 && t.columns <= 4); }},
+    {[](const TypeRecord& t) { return !IsNumeric(t) || (t.rows >= 1 && t.rows <= 4); },
+     "a numeric type without 1 to 4 rows"},
+    {[](const TypeRecord& t) { return !IsNumeric(t) || (t.columns >= 1 && t.columns <= 4); },
+     "a numeric type without 1 to 4 columns"},
     // GetConstant indexes the members of any class; only structures have them.
-    {[](const TypeRecord& t) { return t.typeClass == structureClass || t.members == 0; }},
+    {[](const TypeRecord& t) { return t.typeClass == structureClass || t.members == 0; },
+     "members in a type that is no structure"},
     // The setters divide the caller's count by a structure's rows times
     // columns and step over its members' values by its columns, as compilers
     // lay it out: one row of all its members' values (the walk adds them up).
     {[](const TypeRecord& t) {
         return t.typeClass != structureClass || (t.rows == 1 && t.columns >= 1);
-    }},
+     },
+     "a structure not of one row of columns"},
 };
 
 TypeRecord ReadType(const Table& table, std::uint64_t offset) {
@@ -105,10 +116,10 @@ TypeRecord ReadType(const Table& table, std::uint64_t offset) {
             Read32(table, offset + 12)};
 }
 
-bool KeepsTypeRules(const TypeRecord& type) {
+bool KeepsTypeRules(const Table& table, const TypeRecord& type) {
     for (const TypeRule& rule : typeRules) {
         if (!rule.holds(type)) {
-            return false;
+            return Broken(table, rule.broken);
         }
     }
     return true;
@@ -127,14 +138,16 @@ bool IsWholeType(Table& table, std::uint64_t offset, int depth, Built& built);
 // element of it.
 bool AreWholeMembers(Table& table, const TypeRecord& type, int depth, Built& built) {
     if (!HoldsRecords(table, type.memberOffset, type.members, memberSize)) {
-        return false;
+        return Broken(table, "structure members past the table's end");
     }
     built = {1, 0};
     const std::uint64_t end = type.memberOffset + type.members * memberSize;
     for (std::uint64_t member = type.memberOffset; member < end; member += memberSize) {
         Built memberBuilt = {0, 0};
-        if (!HoldsText(table, Read32(table, member)) ||
-            !IsWholeType(table, Read32(table, member + 4), depth + 1, memberBuilt)) {
+        if (!HoldsText(table, Read32(table, member))) {
+            return Broken(table, "a member's name that does not end inside the table");
+        }
+        if (!IsWholeType(table, Read32(table, member + 4), depth + 1, memberBuilt)) {
             return false;
         }
         built.constants += memberBuilt.constants;
@@ -144,57 +157,77 @@ bool AreWholeMembers(Table& table, const TypeRecord& type, int depth, Built& bui
 }
 
 bool IsWholeType(Table& table, std::uint64_t offset, int depth, Built& built) {
-    if (depth > deepestMember || ++table.visited > mostConstants ||
-        !HoldsRecords(table, offset, 1, typeSize)) {
-        return false;
+    if (depth > deepestMember) {
+        return Broken(table, "structures nested more than 256 deep");
+    }
+    if (++table.visited > mostConstants) {
+        return Broken(table, "more than 65,536 type records");
+    }
+    if (!HoldsRecords(table, offset, 1, typeSize)) {
+        return Broken(table, "a type record past the table's end");
     }
     const TypeRecord type = ReadType(table, offset);
-    if (!KeepsTypeRules(type)) {
+    if (!KeepsTypeRules(table, type)) {
         return false;
     }
     Built element = {1, 0};
-    if (type.typeClass == structureClass &&
-        (!AreWholeMembers(table, type, depth, element) || element.values != type.columns)) {
-        return false;
+    if (type.typeClass == structureClass) {
+        if (!AreWholeMembers(table, type, depth, element)) {
+            return false;
+        }
+        if (element.values != type.columns) {
+            return Broken(table, "a structure whose columns are not its members' values");
+        }
     }
     // An array is one constant with one per element, each with its members.
     const std::uint64_t elements = type.elements > 1 ? type.elements : 1;
     built.constants = type.elements > 1 ? 1 + elements * element.constants : element.constants;
     built.values = std::uint64_t{type.rows} * type.columns * elements;
-    return built.constants <= mostConstants;
+    return built.constants <= mostConstants || Broken(table, "more than 65,536 constants");
 }
 
+// Pixel shaders 1_x sample through their t# registers, one stage each.
 std::uint32_t RegistersOf(const Table& table, std::uint16_t registerSet) {
     const bool samplesThroughTexture = registerSet == samplerSet &&
                                        !IsVertexVersion(table.version) &&
                                        VersionOf(table.version) < v20;
     const std::uint8_t type =
-        samplesThroughTexture ? textureRegisterType : setRegisterTypes[registerSet];
+        samplesThroughTexture ? std::uint8_t{textureRegister} : setRegisterTypes[registerSet];
     return RegisterCount(type, table.version, *table.limits);
 }
 
-// A constant: its name, its registers, its type, and its default value, of
-// which SetDefaults passes the device 4 bytes per bool register and 16 per
-// register of the other sets.
+// A constant: its name, its registers, its type, and its default value.
+// Only the fragment shader's defaults are ever read: the frame restores them
+// with SetDefaults, which passes the device 4 bytes per bool register and 16
+// per register of the other sets. Compilers write a vertex table's defaults
+// by what the values hold (an int3 array placed last has 12 bytes a
+// register), and nothing reads them.
 bool IsWholeConstant(Table& table, std::uint64_t offset) {
     const std::uint16_t registerSet = Read16(table, offset + 4);
     const std::uint32_t registerIndex = Read16(table, offset + 6);
     const std::uint32_t registerCount = Read16(table, offset + 8);
     const std::uint32_t defaultValue = Read32(table, offset + 16);
-    if (!HoldsText(table, Read32(table, offset)) || registerSet > samplerSet ||
-        registerIndex + registerCount > RegistersOf(table, registerSet)) {
-        return false;
+    if (!HoldsText(table, Read32(table, offset))) {
+        return Broken(table, "a name that does not end inside the table");
+    }
+    if (registerSet > samplerSet) {
+        return Broken(table, "a register set other than bool, int, float and sampler");
+    }
+    if (registerIndex + registerCount > RegistersOf(table, registerSet)) {
+        table.finding->limit = RegistersOf(table, registerSet);
+        return Broken(table, "registers past the ones the shader's version has");
     }
     const std::uint64_t registerSize = registerSet == boolSet ? 4 : 16;
-    if (defaultValue != 0 && !HoldsRecords(table, defaultValue, registerCount, registerSize)) {
-        return false;
+    if (defaultValue != 0 && !IsVertexVersion(table.version) &&
+        !HoldsRecords(table, defaultValue, registerCount, registerSize)) {
+        return Broken(table, "a default value shorter than its registers or past the table's end");
     }
     Built built = {0, 0};
     if (!IsWholeType(table, Read32(table, offset + 12), 0, built)) {
         return false;
     }
     table.constants += built.constants;
-    return table.constants <= mostConstants;
+    return table.constants <= mostConstants || Broken(table, "more than 65,536 constants");
 }
 
 std::uint64_t TextEnd(const unsigned char* bytes, std::uint64_t size) {
@@ -207,25 +240,30 @@ std::uint64_t TextEnd(const unsigned char* bytes, std::uint64_t size) {
 } // namespace
 
 bool IsWholeConstantTable(const unsigned char* bytes, std::size_t size, std::uint32_t version,
-                          const DeviceLimits& limits) {
-    Table table = {bytes, size, TextEnd(bytes, size), version, &limits, 0, 0};
+                          const DeviceLimits& limits, CheckFinding& finding) {
+    Table table = {bytes, size, TextEnd(bytes, size), version, &limits, 0, 0, &finding};
+    if (!HoldsRecords(table, 0, 1, headerSize) || Read32(table, 0) != headerSize) {
+        return Broken(table, "a header other than 28 bytes");
+    }
     // D3DX picks the vertex or the pixel shader's setters by the table's
     // version, so it must be the shader's.
-    if (!HoldsRecords(table, 0, 1, headerSize) || Read32(table, 0) != headerSize ||
-        Read32(table, 8) != version) {
-        return false;
+    if (Read32(table, 8) != version) {
+        return Broken(table, "a version other than the shader's");
+    }
+    if (!HoldsText(table, Read32(table, 4)) || !HoldsText(table, Read32(table, 24))) {
+        return Broken(table, "a creator or target text that does not end inside the table");
     }
     const std::uint32_t count = Read32(table, 12);
     const std::uint32_t first = Read32(table, 16);
-    if (!HoldsText(table, Read32(table, 4)) || !HoldsText(table, Read32(table, 24)) ||
-        !HoldsRecords(table, first, count, constantSize)) {
-        return false;
+    if (!HoldsRecords(table, first, count, constantSize)) {
+        return Broken(table, "constant records past the table's end");
     }
-    for (std::uint64_t constant = first; constant < first + count * constantSize;
-         constant += constantSize) {
-        if (!IsWholeConstant(table, constant)) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        finding.constant = i + 1;
+        if (!IsWholeConstant(table, first + std::uint64_t{i} * constantSize)) {
             return false;
         }
     }
+    finding.constant = 0;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "bytecode/instruction_run.h"
 
 #include "bytecode/shader_versions.h"
+#include "bytecode/tokens.h"
 
 namespace {
 
@@ -41,34 +42,27 @@ struct MatrixRun {
 };
 
 const MatrixRun matrixRuns[] = {
-    {0x47, 1, {0x48, 0x54, 0, 0}},       // texm3x2pad; texm3x2tex, texm3x2depth
-    {0x49, 2, {0x4A, 0x4C, 0x4D, 0x56}}, // texm3x3pad; texm3x3tex, _spec, _vspec, texm3x3
+    {texm3x2padOpcode, 1, {texm3x2texOpcode, texm3x2depthOpcode, 0, 0}},
+    {texm3x3padOpcode, 2, {texm3x3texOpcode, texm3x3specOpcode, texm3x3vspecOpcode, texm3x3Opcode}},
 };
 
-// Instructions that take no slot: dcl, def, defb, defi, label, nop, phase.
-bool TakesNoSlot(std::uint32_t code) {
-    return code == 0x1F || code == 0x51 || code == 0x2F || code == 0x30 || code == 0x1E ||
-           code == 0x00 || code == 0xFFFD;
-}
-
-// Texture addressing and sampling: texcoord to texm3x3vspec, texreg2rgb to
-// texdepth, texldd and texldl.
-bool IsTextureInstruction(std::uint32_t code) {
-    return (code >= 0x40 && code <= 0x4D) || (code >= 0x52 && code <= 0x57) || code == 0x5D ||
-           code == 0x5F;
-}
-
-bool FitsSlots(const InstructionRun& run, std::uint32_t version, const DeviceLimits& limits) {
+// On a refusal, the finding's limit is the count that was passed.
+bool FitsSlots(const InstructionRun& run, std::uint32_t version, const DeviceLimits& limits,
+               CheckFinding& finding) {
     const std::uint16_t number = VersionOf(version);
     for (const SlotRule& rule : slotRules) {
         if (rule.vertex == IsVertexVersion(version) && rule.first <= number &&
             number <= rule.last) {
             const std::uint32_t total = rule.deviceTotal ? limits.*rule.deviceTotal : rule.total;
-            return run.arithmetic <= rule.arithmetic && run.texture <= rule.texture &&
-                   run.arithmetic + run.texture <= total;
+            finding.limit = run.arithmetic > rule.arithmetic ? rule.arithmetic
+                            : run.texture > rule.texture     ? rule.texture
+                                                             : total;
+            return (run.arithmetic <= rule.arithmetic && run.texture <= rule.texture &&
+                    run.arithmetic + run.texture <= total) ||
+                   Refuse(finding, CheckRule::slots);
         }
     }
-    return false;
+    return Refuse(finding, CheckRule::unknownVersion);
 }
 
 bool ContinuesMatrixRun(InstructionRun& run, std::uint32_t code) {
@@ -93,19 +87,20 @@ bool ContinuesMatrixRun(InstructionRun& run, std::uint32_t code) {
 
 } // namespace
 
-bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, std::uint32_t version,
-                  const DeviceLimits& limits) {
-    const std::uint32_t code = opcodeToken & 0xFFFF;
-    if (code == 0xFFFD) {
+bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, const OpcodeInfo& opcode,
+                  std::uint32_t version, const DeviceLimits& limits, CheckFinding& finding) {
+    const std::uint32_t code = OpcodeOf(opcodeToken);
+    if (code == phaseOpcode) {
         run.arithmetic = 0; // ps_1_4's second phase has slots of its own
         run.texture = 0;
     }
     // ps_1_x co-issues an instruction with the one before it, in one slot.
-    const bool coissued = VersionOf(version) < v20 && (opcodeToken & 0x40000000) != 0;
-    if (!TakesNoSlot(code) && !coissued) {
-        ++(IsTextureInstruction(code) ? run.texture : run.arithmetic);
+    const bool coissued = VersionOf(version) < v20 && (opcodeToken & coissueBit) != 0;
+    if (opcode.slotClass != noSlot && !coissued) {
+        ++(opcode.slotClass == textureSlot ? run.texture : run.arithmetic);
     }
-    return ContinuesMatrixRun(run, code) && FitsSlots(run, version, limits);
+    return (ContinuesMatrixRun(run, code) || Refuse(finding, CheckRule::matrixRun)) &&
+           FitsSlots(run, version, limits, finding);
 }
 
 bool IsClosedRun(const InstructionRun& run) {

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "bytecode/check_finding.h"
 #include "bytecode/device_limits.h"
+#include "bytecode/opcode_table.h"
 
 // What the walk over a shader's instructions carries from one to the next:
 // the instruction slots used (in the current phase of ps_1_4) and the
@@ -14,11 +16,11 @@ struct InstructionRun {
     std::uint32_t pads;    // of the open run, so far
 };
 
-// Adds the known instruction whose opcode token is given to the run; false
-// when the version's instruction slots are used up or a texture-matrix run is
-// broken.
-bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, std::uint32_t version,
-                  const DeviceLimits& limits);
+// Adds the known instruction whose opcode token and row are given to the
+// run; false, with the finding saying which, when the version's instruction
+// slots are used up or a texture-matrix run is broken.
+bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, const OpcodeInfo& opcode,
+                  std::uint32_t version, const DeviceLimits& limits, CheckFinding& finding);
 
 // Whether the shader may end here: no texture-matrix run is left open.
 bool IsClosedRun(const InstructionRun& run);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "bytecode/tokens.h"
+
 // Shader versions as the rule tables name them: major << 8 | minor, with 2_x
 // as 2.1, the low half of the version token. The check lets no other through.
 const std::uint16_t v11 = 0x101, v12 = 0x102, v13 = 0x103, v14 = 0x104;
@@ -13,5 +15,5 @@ inline std::uint16_t VersionOf(std::uint32_t versionToken) {
 }
 
 inline bool IsVertexVersion(std::uint32_t versionToken) {
-    return (versionToken >> 16) == 0xFFFE;
+    return (versionToken >> 16) == vertexVersionKind;
 }

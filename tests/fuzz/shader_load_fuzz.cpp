@@ -12,7 +12,7 @@
 #include <windows.h>
 #include <d3dx9.h>
 
-#include "bytecode/byte_reads.h"
+#include "bytecode/tokens.h"
 #include "graphics/com_release.h"
 #include "graphics/graphics_context.h"
 #include "mesh/mesh.h"
@@ -323,7 +323,8 @@ FuzzBytes Mutate(const FuzzBytes& seed, std::mt19937& random) {
     return bytes;
 }
 
-// What the frame does with the tables, and the defaults of both.
+// What the frame does with the tables, and the fragment table's defaults,
+// the only ones it restores.
 void UseTables() {
     const Material& material = g_graphics.material;
     IDirect3DDevice9* device = g_graphics.device;
@@ -338,7 +339,6 @@ void UseTables() {
         table->SetMatrix(device, material.worldToViewHandle, &identity);
         table->SetMatrix(device, material.viewToScreenHandle, &identity);
         table->SetMatrix(device, material.modelToWorldHandle, &identity);
-        table->SetDefaults(device);
     }
 }
 
