@@ -1,6 +1,7 @@
 #include "bytecode/bytecode_check.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "bytecode/constant_table_check.h"
 #include "bytecode/instruction_check.h"
@@ -99,7 +100,8 @@ bool D3DXSearchStaysInside(const Tokens& tokens, const DeviceLimits& limits,
 // One instruction at `at`, of `length` tokens after its opcode token, as
 // Direct3D's parser reads it and its validation counts it.
 bool IsValidInstruction(const Tokens& tokens, std::size_t at, std::size_t length,
-                        InstructionRun& run, const DeviceLimits& limits, CheckFinding& finding) {
+                        InstructionRun& run, const DeviceLimits& limits, CheckFinding& finding,
+                        ShaderInstruction* decoded) {
     const std::uint32_t token = TokenOf(tokens, at);
     finding.opcodeToken = token;
     if (length >= tokens.count - at) {
@@ -107,15 +109,16 @@ bool IsValidInstruction(const Tokens& tokens, std::size_t at, std::size_t length
     }
     const std::uint32_t version = TokenOf(tokens, 0);
     const OpcodeInfo* opcode = FindKnownInstruction(tokens.bytes + at * sizeof(std::uint32_t),
-                                                    length, version, limits, finding);
+                                                    length, version, limits, finding, decoded);
     return opcode != nullptr && ContinuesRun(run, token, *opcode, version, limits, finding);
 }
 
 // Direct3D walks instruction by instruction to the end token, reading each
 // instruction's operands as its own table says, and validates the sequence:
 // the version's slots and the texture-matrix runs.
+// The instructions go to `instructions` as they are read, when it is given.
 bool InstructionsEndInside(const Tokens& tokens, const DeviceLimits& limits,
-                           CheckFinding& finding) {
+                           CheckFinding& finding, std::vector<ShaderInstruction>* instructions) {
     const bool lengthInOpcode = ((TokenOf(tokens, 0) >> 8) & 0xFF) >= 2;
     InstructionRun run = {};
     for (std::size_t at = 1; at < tokens.count;) {
@@ -131,8 +134,17 @@ bool InstructionsEndInside(const Tokens& tokens, const DeviceLimits& limits,
         } else {
             ++finding.instruction;
             const std::size_t length = InstructionLength(tokens, at, lengthInOpcode);
-            if (!IsValidInstruction(tokens, at, length, run, limits, finding)) {
+            ShaderInstruction decoded = {};
+            decoded.index = finding.instruction;
+            decoded.token = at;
+            decoded.opcodeToken = token;
+            if (!IsValidInstruction(tokens, at, length, run, limits, finding,
+                                    instructions != nullptr ? &decoded : nullptr)) {
                 return false;
+            }
+            if (instructions != nullptr) {
+                decoded.opcode = FindOpcode(OpcodeOf(token), TokenOf(tokens, 0));
+                instructions->push_back(decoded);
             }
             at += 1 + length;
         }
@@ -146,8 +158,10 @@ bool InstructionsEndInside(const Tokens& tokens, const DeviceLimits& limits,
 
 const DeviceLimits leastDeviceLimits = {256, 12, 512, 12, 96, 512};
 
-CheckFinding CheckShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
-                                 const DeviceLimits& limits) {
+namespace {
+
+CheckFinding Check(const void* bytes, std::size_t size, ShaderKind kind,
+                   const DeviceLimits& limits, std::vector<ShaderInstruction>* instructions) {
     CheckFinding finding;
     if (bytes == nullptr || size % sizeof(std::uint32_t) != 0 || size < 2 * sizeof(std::uint32_t)) {
         finding.rule = CheckRule::notWholeTokens;
@@ -155,11 +169,28 @@ CheckFinding CheckShaderByteCode(const void* bytes, std::size_t size, ShaderKind
     }
     const Tokens tokens = {static_cast<const unsigned char*>(bytes), size / sizeof(std::uint32_t)};
     if (IsVersionToken(TokenOf(tokens, 0), kind, finding) &&
-        InstructionsEndInside(tokens, limits, finding)) {
+        InstructionsEndInside(tokens, limits, finding, instructions)) {
         finding = CheckFinding{CheckRule::passed, TokenOf(tokens, 0)};
         D3DXSearchStaysInside(tokens, limits, finding);
     }
     return finding;
+}
+
+} // namespace
+
+CheckFinding CheckShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
+                                 const DeviceLimits& limits) {
+    return Check(bytes, size, kind, limits, nullptr);
+}
+
+std::vector<ShaderInstruction> ReadShaderInstructions(const void* bytes, std::size_t size,
+                                                      ShaderKind kind,
+                                                      const DeviceLimits& limits) {
+    std::vector<ShaderInstruction> instructions;
+    if (!Check(bytes, size, kind, limits, &instructions).Passed()) {
+        instructions.clear();
+    }
+    return instructions;
 }
 
 bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "bytecode/check_finding.h"
 #include "bytecode/device_limits.h"
+#include "bytecode/shader_instruction.h"
 
 enum class ShaderKind { Vertex, Fragment };
 
@@ -17,3 +19,9 @@ bool IsShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
 // The same check, saying which rule the bytes broke first and where.
 CheckFinding CheckShaderByteCode(const void* bytes, std::size_t size, ShaderKind kind,
                                  const DeviceLimits& limits);
+
+// The instructions of bytes that pass the check, in order, with their
+// operands as the check read them; none when the bytes do not pass. For the
+// tools that say more of a shader than whether the game takes it.
+std::vector<ShaderInstruction> ReadShaderInstructions(const void* bytes, std::size_t size,
+                                                      ShaderKind kind, const DeviceLimits& limits);

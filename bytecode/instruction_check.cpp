@@ -16,6 +16,7 @@ struct Instruction {
     std::uint16_t version; // major << 8 | minor
     const DeviceLimits* limits;
     CheckFinding* finding;
+    ShaderInstruction* decoded; // null when only the verdict is wanted
 };
 
 std::uint32_t TokenOf(const Instruction& instruction, std::size_t at) {
@@ -84,6 +85,21 @@ bool IsAllowedParameter(const Instruction& instruction, const OpcodeInfo& opcode
     return IsAllowed(instruction, parameter, UseOf(opcode, i));
 }
 
+void Decode(const Instruction& instruction, const OpcodeInfo& opcode, int i, std::size_t at,
+            std::size_t tokens) {
+    ShaderInstruction& decoded = *instruction.decoded;
+    const unsigned use = opcode.code == dclOpcode ? registerDeclared : UseOf(opcode, i);
+    const std::uint32_t address = tokens == 2 ? TokenOf(instruction, at + 1) : 0;
+    decoded.operands[decoded.operandCount++] = {TokenOf(instruction, at), use, address};
+}
+
+void DecodeValues(const Instruction& instruction, const OpcodeInfo& opcode, std::size_t at) {
+    const std::size_t first = opcode.code == dclOpcode ? 1 : at;
+    for (std::size_t v = 0; v < opcode.values && v < 4; ++v) {
+        instruction.decoded->values[v] = TokenOf(instruction, first + v);
+    }
+}
+
 // The operand tokens the instruction's opcode takes, read as Direct3D does:
 // destination, predicate, sources, then any values; invalid if one of them
 // is not a parameter, names a register the version does not let the
@@ -103,7 +119,13 @@ std::size_t ExpectedLength(const Instruction& instruction, const OpcodeInfo& opc
         if (tokens == invalid || !IsAllowedParameter(instruction, opcode, i, at)) {
             return invalid;
         }
+        if (instruction.decoded != nullptr) {
+            Decode(instruction, opcode, i, at, tokens);
+        }
         at += tokens;
+    }
+    if (instruction.decoded != nullptr && at - 1 + opcode.values - leading == instruction.length) {
+        DecodeValues(instruction, opcode, at);
     }
     return at - 1 + opcode.values - leading;
 }
@@ -112,8 +134,9 @@ std::size_t ExpectedLength(const Instruction& instruction, const OpcodeInfo& opc
 
 const OpcodeInfo* FindKnownInstruction(const unsigned char* bytes, std::size_t length,
                                        std::uint32_t version, const DeviceLimits& limits,
-                                       CheckFinding& finding) {
-    const Instruction instruction = {bytes, length, version, VersionOf(version), &limits, &finding};
+                                       CheckFinding& finding, ShaderInstruction* decoded) {
+    const Instruction instruction = {bytes,   length,   version, VersionOf(version),
+                                     &limits, &finding, decoded};
     const std::uint32_t token = TokenOf(instruction, 0);
     const OpcodeInfo* opcode = FindOpcode(OpcodeOf(token), version);
     if (opcode == nullptr) {
