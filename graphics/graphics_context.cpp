@@ -1,6 +1,8 @@
 #include "graphics/graphics_context.h"
 
 #include "graphics/com_release.h"
+#include "material/material_loader.h"
+#include "material/shader_steps.h"
 
 GraphicsContext g_graphics;
 

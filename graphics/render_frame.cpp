@@ -11,7 +11,6 @@
 namespace {
 
 const float aspectRatio = 4.0f / 3.0f; // the 800 by 600 back buffer
-const float useShaderDefaults = -1.0f;
 const D3DCOLOR clearColor = 0xFF000000; // opaque black
 
 // Exactly -1 restores the fragment shader's declared defaults; anything else,

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "lua.hpp"
-#include "material/material_file.h"
 
 namespace {
 
@@ -23,6 +22,7 @@ const std::size_t blockSize = 4096;
 // waits in block until the first call of ReadBlock.
 struct MaterialFile {
     const char* path;
+    const char* chunkId; // the chunk's name in Lua's messages
     ULONGLONG deadline;
     std::FILE* file;
     bool precompiled;
@@ -107,9 +107,9 @@ int PushFileFailure(lua_State* L, const char* step, const char* path, int error)
 // parser stands, in the form of Lua's own: a precompiled chunk has no lines.
 void PushStopText(lua_State* L, const MaterialFile& f) {
     if (f.precompiled) {
-        lua_pushfstring(L, "%s: %s", f.path, lua_tostring(L, -1));
+        lua_pushfstring(L, "%s: %s", f.chunkId, lua_tostring(L, -1));
     } else {
-        lua_pushfstring(L, "%s:%d: %s", f.path, f.line, lua_tostring(L, -1));
+        lua_pushfstring(L, "%s:%d: %s", f.chunkId, f.line, lua_tostring(L, -1));
     }
 }
 
@@ -164,9 +164,10 @@ const char* ReadBlock(lua_State* L, void* data, std::size_t* size) {
 
 } // namespace
 
-int LoadMaterialChunk(lua_State* L, const char* path, ULONGLONG deadline) {
+int LoadMaterialChunk(lua_State* L, const char* path, const char* chunkId, ULONGLONG deadline) {
     MaterialFile f = {};
     f.path = path;
+    f.chunkId = chunkId;
     f.deadline = deadline;
     f.line = 1;
     if (const char* failedStep = OpenMaterialFile(f)) {

@@ -1,24 +1,23 @@
+#include "material/material_table.h"
+
 #include <algorithm>
-#include <iostream>
 
 #include "lua.hpp"
-#include "material/material_file.h"
 
 namespace {
 
-const char noColorModifierText[] = "g_colorModifier does not exist. Using default values.";
 const char noColorModifierCaption[] = "No ColorModifier";
 
 // Replaces the table at -1 by its field key when that is a table; otherwise
 // says so, pops the field and gives false.
-bool PushNestedTable(lua_State* L, const char* key) {
+bool PushNestedTable(lua_State* L, const char* key, std::ostream& errors) {
     lua_pushstring(L, key);
     lua_gettable(L, -2);
     if (lua_type(L, -1) == LUA_TTABLE) {
         return true;
     }
-    std::cerr << "The value at \"" << key << "\" must be a table (instead of a "
-              << lua_typename(L, lua_type(L, -1)) << ")\n";
+    errors << "The value at \"" << key << "\" must be a table (instead of a "
+           << lua_typename(L, lua_type(L, -1)) << ")\n";
     lua_pop(L, 1);
     return false;
 }
@@ -61,26 +60,27 @@ bool ReadColorComponents(lua_State* L, float (&color)[3]) {
 
 } // namespace
 
-bool ReadAssetTable(lua_State* L, Material& material, HWND owner) {
+bool ReadAssetTable(lua_State* L, Material& material, const MaterialOutput& output) {
     const int count = lua_gettop(L);
     if (count != 1) {
-        std::cerr << "Asset files must return a single table (instead of " << count << " values)\n";
+        output.errors << "Asset files must return a single table (instead of " << count
+                      << " values)\n";
         lua_pop(L, count);
         return false;
     }
     if (lua_type(L, -1) != LUA_TTABLE) {
-        std::cerr << "Asset files must return a table (instead of a "
-                  << lua_typename(L, lua_type(L, -1)) << ")\n";
+        output.errors << "Asset files must return a table (instead of a "
+                      << lua_typename(L, lua_type(L, -1)) << ")\n";
         lua_pop(L, 1);
         return false;
     }
-    const bool read = ReadShaders(L, material) && ReadConstants(L, material, owner);
+    const bool read = ReadShaders(L, material, output) && ReadConstants(L, material, output);
     lua_pop(L, 1);
     return read;
 }
 
-bool ReadShaders(lua_State* L, Material& material) {
-    if (!PushNestedTable(L, "shaders")) {
+bool ReadShaders(lua_State* L, Material& material, const MaterialOutput& output) {
+    if (!PushNestedTable(L, shadersKey, output.errors)) {
         return false;
     }
     const bool read = ReadShaderPaths(L, material);
@@ -88,30 +88,34 @@ bool ReadShaders(lua_State* L, Material& material) {
     return read;
 }
 
-bool ReadConstants(lua_State* L, Material& material, HWND owner) {
-    if (!PushNestedTable(L, "constants")) {
+bool ReadConstants(lua_State* L, Material& material, const MaterialOutput& output) {
+    if (!PushNestedTable(L, constantsKey, output.errors)) {
         return false;
     }
-    const bool read = ReadColorModifier(L, material, owner);
+    const bool read = ReadColorModifier(L, material, output);
     lua_pop(L, 1);
     return read;
 }
 
 bool ReadShaderPaths(lua_State* L, Material& material) {
-    ReadPath(L, "vertexShader", material.vertexShaderPath);
-    ReadPath(L, "fragmentShader", material.fragmentShaderPath);
+    ReadPath(L, vertexShaderKey, material.vertexShaderPath);
+    ReadPath(L, fragmentShaderKey, material.fragmentShaderPath);
     return true;
 }
 
-bool ReadColorModifier(lua_State* L, Material& material, HWND owner) {
-    lua_pushstring(L, "g_colorModifier");
+bool ReadColorModifier(lua_State* L, Material& material, const MaterialOutput& output) {
+    lua_pushstring(L, colorModifierName);
     lua_gettable(L, -2);
     const bool read =
         lua_type(L, -1) == LUA_TTABLE && ReadColorComponents(L, material.colorModifier);
     if (!read) {
-        MessageBoxA(owner, noColorModifierText, noColorModifierCaption, MB_OK | MB_ICONWARNING);
-        // -1.0 tells the renderer to restore the shader's declared defaults.
-        material.colorModifier[0] = -1.0f;
+        if (output.showBoxes) {
+            MessageBoxA(output.boxOwner, noColorModifierText, noColorModifierCaption,
+                        MB_OK | MB_ICONWARNING);
+        } else {
+            output.errors << noColorModifierText << "\n";
+        }
+        material.colorModifier[0] = useShaderDefaults;
     }
     lua_pop(L, 1);
     return read;

@@ -1,4 +1,4 @@
-#include "material/material.h"
+#include "material/shader_file.h"
 
 #include <cstdlib>
 

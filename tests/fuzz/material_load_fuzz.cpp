@@ -18,7 +18,8 @@
 
 #include "graphics/graphics_context.h"
 #include "lua.hpp"
-#include "material/material_file.h"
+#include "material/material_loader.h"
+#include "material/material_reader.h"
 #include "tests/fuzz/fuzz_driver.h"
 #include "tests/support/message_boxes.h"
 

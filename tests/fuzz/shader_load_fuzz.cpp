@@ -15,6 +15,7 @@
 #include "bytecode/tokens.h"
 #include "graphics/com_release.h"
 #include "graphics/graphics_context.h"
+#include "material/shader_steps.h"
 #include "mesh/mesh.h"
 #include "tests/fuzz/fuzz_driver.h"
 #include "tests/support/message_boxes.h"

@@ -15,7 +15,8 @@
 #include <psapi.h>
 
 #include "graphics/graphics_context.h"
-#include "material/material_file.h"
+#include "material/material_loader.h"
+#include "material/material_reader.h"
 #include "tests/material/precompiled_chunk.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/message_boxes.h"

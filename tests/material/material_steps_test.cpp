@@ -8,7 +8,7 @@
 
 #include "lua.hpp"
 #include "material/lua_error_position.h"
-#include "material/material_file.h"
+#include "material/material_table.h"
 #include "tests/support/message_boxes.h"
 
 namespace {
@@ -34,6 +34,7 @@ protected:
 
     lua_State* L = nullptr;
     Material material;
+    const MaterialOutput output = {std::cerr, nullptr, true};
     MessageBoxCapture boxes;
 
 private:
@@ -56,13 +57,13 @@ TEST_F(MaterialStepsTest, TableStepsLeaveTheStackAsTheyFoundIt) {
         SCOPED_TRACE(source);
         Run(source);
         const int top = lua_gettop(L);
-        ReadShaders(L, material);
+        ReadShaders(L, material, output);
         EXPECT_EQ(top, lua_gettop(L));
-        ReadConstants(L, material, nullptr);
+        ReadConstants(L, material, output);
         EXPECT_EQ(top, lua_gettop(L));
         lua_getfield(L, -1, "constants");
         if (lua_istable(L, -1)) {
-            ReadColorModifier(L, material, nullptr);
+            ReadColorModifier(L, material, output);
             EXPECT_EQ(top + 1, lua_gettop(L));
         }
         lua_settop(L, top - 1);
@@ -75,7 +76,7 @@ TEST_F(MaterialStepsTest, AssetTableStepPopsEverythingTheChunkReturned) {
                                assetTables[2], assetTables[5]}) {
         SCOPED_TRACE(source);
         Run(source);
-        ReadAssetTable(L, material, nullptr);
+        ReadAssetTable(L, material, output);
         EXPECT_EQ(0, lua_gettop(L));
     }
 }
@@ -83,9 +84,9 @@ TEST_F(MaterialStepsTest, AssetTableStepPopsEverythingTheChunkReturned) {
 TEST_F(MaterialStepsTest, ErrorValueThatIsNoTextIsNamedNotWritten) {
     lua_pushstring(L, "below");
     lua_newtable(L);
-    ReportLuaError(L, "data/material.material");
+    ReportLuaError(L, "data/material.material", std::cerr);
     lua_pushboolean(L, 0);
-    ReportLuaError(L, nullptr);
+    ReportLuaError(L, nullptr, std::cerr);
     EXPECT_EQ("The asset file failed with an error value that is not text (a table)\n"
               "The asset file failed with an error value that is not text (a boolean)\n",
               Errors());
@@ -94,9 +95,9 @@ TEST_F(MaterialStepsTest, ErrorValueThatIsNoTextIsNamedNotWritten) {
 
 TEST_F(MaterialStepsTest, ErrorTextIsWrittenWholeWithoutLineBreak) {
     lua_pushlstring(L, "name:7: a\0b", 11);
-    ReportLuaError(L, "name");
+    ReportLuaError(L, "name", std::cerr);
     lua_pushstring(L, "name:7: kept");
-    ReportLuaError(L, nullptr);
+    ReportLuaError(L, nullptr, std::cerr);
     EXPECT_EQ(std::string("name(7): error: a\0bname:7: kept", 31), Errors());
     EXPECT_EQ(0, lua_gettop(L));
 }

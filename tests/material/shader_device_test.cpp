@@ -13,6 +13,7 @@
 #include <d3dx9.h>
 
 #include "graphics/graphics_context.h"
+#include "material/shader_steps.h"
 #include "tests/support/message_boxes.h"
 
 namespace {

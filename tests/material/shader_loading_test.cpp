@@ -14,6 +14,8 @@
 
 #include "app/windows_error.h"
 #include "graphics/graphics_context.h"
+#include "material/shader_file.h"
+#include "material/shader_steps.h"
 #include "tests/support/fake_direct3d.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/message_boxes.h"

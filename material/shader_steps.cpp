@@ -1,9 +1,11 @@
+#include "material/shader_steps.h"
+
 #include <cstdint>
 #include <cstdlib>
 
-#include "graphics/graphics_context.h"
 #include "bytecode/bytecode_check.h"
-#include "material/material.h"
+#include "graphics/graphics_context.h"
+#include "material/shader_file.h"
 
 namespace {
 
@@ -31,9 +33,11 @@ const DWORD* CheckedByteCode(const void* buffer, DWORD size, ShaderKind kind) {
                : nullptr;
 }
 
-// The shapes the frame sets: SetMatrix writes a register per row (per column
-// of a column matrix) from a 4-float buffer on D3DX's stack, and
-// SetFloatArray reads the color modifier's 3 floats by its shape.
+} // namespace
+
+// SetMatrix writes a register per row (per column of a column matrix) from a
+// 4-float buffer on D3DX's stack, and SetFloatArray reads the color
+// modifier's 3 floats by its shape.
 bool IsFloatMatrix(const D3DXCONSTANT_DESC& constant) {
     return constant.Type == D3DXPT_FLOAT &&
            (constant.Class == D3DXPC_MATRIX_ROWS || constant.Class == D3DXPC_MATRIX_COLUMNS) &&
@@ -46,23 +50,20 @@ bool IsFloatVector(const D3DXCONSTANT_DESC& constant) {
            constant.Elements == 1;
 }
 
-// A constant the table does not hold gives a null handle, and so does one of
-// a shape the frame does not set; without a table the handle stays null.
-void LookUpConstant(ID3DXConstantTable* table, const char* name,
-                    bool (*isSetShape)(const D3DXCONSTANT_DESC&), D3DXHANDLE& handle) {
+D3DXHANDLE LookUpConstant(ID3DXConstantTable* table, const char* name,
+                          bool (*isSetShape)(const D3DXCONSTANT_DESC&)) {
     if (table == nullptr) {
-        return;
+        return nullptr;
     }
-    handle = table->GetConstantByName(nullptr, name);
+    const D3DXHANDLE handle = table->GetConstantByName(nullptr, name);
     D3DXCONSTANT_DESC constant;
     UINT count = 1;
     if (handle != nullptr &&
         (FAILED(table->GetConstantDesc(handle, &constant, &count)) || !isSetShape(constant))) {
-        handle = nullptr;
+        return nullptr;
     }
+    return handle;
 }
-
-} // namespace
 
 bool CreateFragmentShaderFrom(const void* bytes, DWORD size) {
     Material& material = g_graphics.material;
@@ -71,8 +72,8 @@ bool CreateFragmentShaderFrom(const void* bytes, DWORD size) {
         result = g_graphics.device->CreatePixelShader(byteCode, &material.fragmentShaderObject);
         D3DXGetShaderConstantTable(byteCode, &material.fragmentConstantTable);
     }
-    LookUpConstant(material.fragmentConstantTable, "g_colorModifier", IsFloatVector,
-                   material.colorModifierHandle);
+    material.colorModifierHandle =
+        LookUpConstant(material.fragmentConstantTable, colorModifierName, IsFloatVector);
     if (FAILED(result)) {
         MessageBoxA(g_graphics.window, "DirectX failed to create the fragment shader",
                     "No Fragment Shader", MB_OK | MB_ICONERROR);
@@ -88,9 +89,9 @@ bool CreateVertexShaderFrom(const void* bytes, DWORD size) {
         D3DXGetShaderConstantTable(byteCode, &material.vertexConstantTable);
     }
     ID3DXConstantTable* table = material.vertexConstantTable;
-    LookUpConstant(table, "g_transform_worldToView", IsFloatMatrix, material.worldToViewHandle);
-    LookUpConstant(table, "g_transform_viewToScreen", IsFloatMatrix, material.viewToScreenHandle);
-    LookUpConstant(table, "g_transform_modelToWorld", IsFloatMatrix, material.modelToWorldHandle);
+    material.worldToViewHandle = LookUpConstant(table, worldToViewName, IsFloatMatrix);
+    material.viewToScreenHandle = LookUpConstant(table, viewToScreenName, IsFloatMatrix);
+    material.modelToWorldHandle = LookUpConstant(table, modelToWorldName, IsFloatMatrix);
     if (FAILED(result)) {
         MessageBoxA(g_graphics.window, "DirectX failed to create the vertex shader",
                     "No Vertex Shader", MB_OK | MB_ICONERROR);

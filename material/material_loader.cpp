@@ -1,3 +1,5 @@
+#include "material/material_loader.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -6,16 +8,12 @@
 #include "graphics/graphics_context.h"
 #include "lua.hpp"
 #include "material/lua_error_position.h"
-#include "material/material_file.h"
 #include "material/material_reader.h"
+#include "material/material_table.h"
 
 namespace {
 
 const char materialPath[] = "data/material.material";
-
-// Syntax errors name the chunk as Lua shortens "@data/material.material";
-// a name that fits is kept whole, so the path itself is the chunk's name.
-static_assert(sizeof(materialPath) <= LUA_IDSIZE, "Lua would shorten the material's chunk name");
 
 // Far beyond what any material needs (a table constructor takes a few dozen),
 // yet a fraction of a second: a material that never returns must not hold
@@ -27,14 +25,6 @@ const int instructionBudget = 100000000;
 // instructions, which lets such a file run on only a second or so past it.
 const int hookInterval = 100;
 
-// What the running chunk has left of both budgets.
-struct ChunkBudget {
-    int instructionsLeft;
-    ULONGLONG deadline;
-};
-
-ChunkBudget g_chunkBudget;
-
 // The chunk may use three quarters of the cap, 144 MiB, room for the deepest
 // recursion. The rest is kept for reading what it returned: those reads may
 // still make a few key strings, and so double the string table (41 MiB at most,
@@ -42,10 +32,15 @@ ChunkBudget g_chunkBudget;
 // mode, where running out of memory would make Lua panic and abort the program.
 const std::size_t chunkMemoryCap = materialMemoryCap / 4 * 3;
 
-// The bytes a state holds, counted in its allocator, and the most it may hold.
-struct MemoryBudget {
+// What one material's state may still spend: the bytes it holds, counted in
+// its allocator, and the most it may hold; and what the running chunk has
+// left of its instructions and its time, counted in its hook. The allocator's
+// own record, so the hook finds it through the state.
+struct MaterialBudget {
     std::size_t used;
     std::size_t cap;
+    int instructionsLeft;
+    ULONGLONG deadline;
 };
 
 // What a block takes from the heap: Windows' heap adds a header and rounds to
@@ -60,7 +55,7 @@ std::size_t HeapFootprint(std::size_t size) {
 // memory". A growing block may be copied, so it needs room beside the old one.
 // Freeing and shrinking always succeed, as Lua requires.
 void* AllocateWithinBudget(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
-    MemoryBudget& budget = *static_cast<MemoryBudget*>(userData);
+    MaterialBudget& budget = *static_cast<MaterialBudget*>(userData);
     // For a new block Lua passes the kind of object in oldSize, not a size.
     const std::size_t held = block != nullptr ? HeapFootprint(oldSize) : 0;
     if (newSize == 0) {
@@ -92,9 +87,12 @@ int ReportPanic(lua_State* L) {
 // A count hook runs as part of the Lua function it interrupts, so the error
 // gets that function's position just as Lua's own runtime errors do.
 void StopEndlessChunk(lua_State* L, lua_Debug* debug) {
-    g_chunkBudget.instructionsLeft -= hookInterval;
-    const bool outOfInstructions = g_chunkBudget.instructionsLeft <= 0;
-    if (!outOfInstructions && GetTickCount64() < g_chunkBudget.deadline) {
+    void* userData = nullptr;
+    lua_getallocf(L, &userData);
+    MaterialBudget& budget = *static_cast<MaterialBudget*>(userData);
+    budget.instructionsLeft -= hookInterval;
+    const bool outOfInstructions = budget.instructionsLeft <= 0;
+    if (!outOfInstructions && GetTickCount64() < budget.deadline) {
         return;
     }
     lua_getinfo(L, "Sl", debug);
@@ -118,23 +116,38 @@ std::string GetChunkId(lua_State* L) {
     return debug.short_src;
 }
 
+// The name Lua's messages give a source file loaded from path, shortened as
+// Lua shortens a long one: asked of Lua, with an empty chunk of that name.
+std::string SourceChunkId(lua_State* L, const char* path) {
+    if (luaL_loadbuffer(L, "", 0, ("@" + std::string(path)).c_str()) != LUA_OK) {
+        lua_pop(L, 1);
+        return path;
+    }
+    const std::string chunkId = GetChunkId(L);
+    lua_pop(L, 1);
+    return chunkId;
+}
+
 // Runs the file and leaves what it returned on the stack; on an error, reports
 // it and leaves the stack empty. The clock starts before the first byte is
 // read: parsing a crafted file can take as long as running one.
-bool RunMaterialFile(lua_State* L) {
-    g_chunkBudget = {instructionBudget, GetTickCount64() + materialTimeBudgetSeconds * 1000};
-    const int loadStatus = LoadMaterialChunk(L, materialPath, g_chunkBudget.deadline);
+bool RunMaterialFile(lua_State* L, const char* path, MaterialBudget& budget,
+                     std::ostream& errors) {
+    budget.instructionsLeft = instructionBudget;
+    budget.deadline = GetTickCount64() + materialTimeBudgetSeconds * 1000;
+    const std::string sourceId = SourceChunkId(L, path);
+    const int loadStatus = LoadMaterialChunk(L, path, sourceId.c_str(), budget.deadline);
     if (loadStatus != LUA_OK) {
         // Errors that carry no position, such as a precompiled chunk's or the
         // file's, are left alone by the rewrite.
-        ReportLuaError(L, materialPath);
+        ReportLuaError(L, sourceId.c_str(), errors);
         return false;
     }
     const std::string chunkId = GetChunkId(L);
     lua_sethook(L, StopEndlessChunk, LUA_MASKCOUNT, hookInterval);
     const int callStatus = lua_pcall(L, 0, LUA_MULTRET, 0);
     if (callStatus != LUA_OK) {
-        ReportLuaError(L, callStatus == LUA_ERRRUN ? chunkId.c_str() : nullptr);
+        ReportLuaError(L, callStatus == LUA_ERRRUN ? chunkId.c_str() : nullptr, errors);
         return false;
     }
     return true;
@@ -142,34 +155,42 @@ bool RunMaterialFile(lua_State* L) {
 
 } // namespace
 
-void ReportLuaError(lua_State* L, const char* chunkId) {
+void ReportLuaError(lua_State* L, const char* chunkId, std::ostream& errors) {
     std::size_t length = 0;
     const char* text = lua_tolstring(L, -1, &length);
     if (text == nullptr) {
-        std::cerr << "The asset file failed with an error value that is not text (a "
-                  << lua_typename(L, lua_type(L, -1)) << ")\n";
+        errors << "The asset file failed with an error value that is not text (a "
+               << lua_typename(L, lua_type(L, -1)) << ")\n";
     } else if (chunkId == nullptr) {
-        std::cerr << std::string(text, length);
+        errors << std::string(text, length);
     } else {
-        std::cerr << RewriteErrorPosition(std::string(text, length), chunkId);
+        errors << RewriteErrorPosition(std::string(text, length), chunkId);
     }
     lua_pop(L, 1);
 }
 
-bool LoadMaterial() {
-    const HWND owner = g_graphics.window;
-    MemoryBudget budget = {0, chunkMemoryCap};
+bool LoadMaterialFrom(const char* path, Material& material, const MaterialOutput& output,
+                      MaterialInspection inspect, void* context) {
+    MaterialBudget budget = {0, chunkMemoryCap, 0, 0};
     lua_State* L = lua_newstate(AllocateWithinBudget, &budget);
     if (L == nullptr) {
-        std::cerr << "Failed to create a new Lua state\n";
+        output.errors << "Failed to create a new Lua state\n";
         return false;
     }
     lua_atpanic(L, ReportPanic);
     // No library is opened: the file describes data and may use the language
     // alone.
-    bool loaded = RunMaterialFile(L);
+    bool loaded = RunMaterialFile(L, path, budget, output.errors);
     budget.cap = materialMemoryCap;
-    loaded = loaded && ReadAssetTable(L, g_graphics.material, owner);
+    if (loaded && inspect != nullptr) {
+        inspect(L, context);
+    }
+    loaded = loaded && ReadAssetTable(L, material, output);
     lua_close(L);
     return loaded;
+}
+
+bool LoadMaterial() {
+    const MaterialOutput output = {std::cerr, g_graphics.window, true};
+    return LoadMaterialFrom(materialPath, g_graphics.material, output);
 }
