@@ -3,6 +3,8 @@
 #include <string>
 
 #include "app/windows_error.h"
+#include "graphics/back_buffer.h"
+#include "resources/resource_ids.h"
 
 HWND g_mainWindow;
 
@@ -10,10 +12,6 @@ namespace {
 
 const char* const className = "Ovik's Main Window Class";
 const char* const windowTitle = "Ovik's TLN4070 Game";
-const int clientWidth = 800;
-const int clientHeight = 600;
-const int classIconId = 107;
-const int smallIconId = 108;
 
 // The shell's boxes have no owner. The error text is read first thing, before
 // any other Windows call can overwrite the last-error code.
@@ -36,8 +34,8 @@ bool SizeClientArea(HWND window) {
             "Windows failed to get the dimensions of the main window's client area: ", nullptr);
         return false;
     }
-    const int width = (windowRect.right - windowRect.left) - clientRect.right + clientWidth;
-    const int height = (windowRect.bottom - windowRect.top) - clientRect.bottom + clientHeight;
+    const int width = (windowRect.right - windowRect.left) - clientRect.right + backBufferWidth;
+    const int height = (windowRect.bottom - windowRect.top) - clientRect.bottom + backBufferHeight;
     if (!MoveWindow(window, windowRect.left, windowRect.top, width, height, TRUE)) {
         ShowWindowsFailure("Windows failed to resize the main window: ", nullptr);
         return false;
@@ -55,8 +53,8 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.cbClsExtra = 0;
     windowClass.cbWndExtra = 0;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(classIconId));
-    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(smallIconId));
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(CLASS_ICON_ID));
+    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(SMALL_ICON_ID));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     // A system colour brush is given as its colour index plus one.
     windowClass.hbrBackground =

@@ -1,5 +1,6 @@
 #include "graphics/graphics_context.h"
 
+#include "graphics/back_buffer.h"
 #include "graphics/com_release.h"
 #include "material/material_loader.h"
 #include "material/shader_steps.h"
@@ -62,8 +63,8 @@ bool InitializeGraphics(HWND window) {
 
 bool CreateDevice(HWND window) {
     D3DPRESENT_PARAMETERS parameters = {};
-    parameters.BackBufferWidth = 800;
-    parameters.BackBufferHeight = 600;
+    parameters.BackBufferWidth = backBufferWidth;
+    parameters.BackBufferHeight = backBufferHeight;
     parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
     parameters.BackBufferCount = 1;
     parameters.MultiSampleType = D3DMULTISAMPLE_NONE;

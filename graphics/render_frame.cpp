@@ -1,5 +1,6 @@
 #include <d3dx9math.h>
 
+#include "graphics/back_buffer.h"
 #include "graphics/graphics_context.h"
 #include "graphics/scene_update.h"
 
@@ -10,7 +11,7 @@
 
 namespace {
 
-const float aspectRatio = 4.0f / 3.0f; // the 800 by 600 back buffer
+const float aspectRatio = static_cast<float>(backBufferWidth) / backBufferHeight;
 const D3DCOLOR clearColor = 0xFF000000; // opaque black
 
 // Exactly -1 restores the fragment shader's declared defaults; anything else,

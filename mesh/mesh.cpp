@@ -16,7 +16,7 @@ const DWORD vertexProcessingFlags = D3DCREATE_SOFTWARE_VERTEXPROCESSING |
                                     D3DCREATE_HARDWARE_VERTEXPROCESSING |
                                     D3DCREATE_MIXED_VERTEXPROCESSING;
 
-void ShowFailure(HWND window, const char* caption, const char* text) {
+void ShowFailure(HWND window, const char* text, const char* caption) {
     MessageBoxA(window, text, caption, MB_ICONERROR);
 }
 
@@ -42,7 +42,7 @@ void Mesh::Initialize(MeshShape newShape) {
 
     D3DDEVICE_CREATION_PARAMETERS parameters = {};
     if (FAILED(device->GetCreationParameters(&parameters))) {
-        ShowFailure(window, noVertexBuffer, "DirectX failed to get device creation parameters");
+        ShowFailure(window, "DirectX failed to get device creation parameters", noVertexBuffer);
         return;
     }
     const DWORD usage = ChooseBufferUsage(parameters.BehaviorFlags);
@@ -55,29 +55,29 @@ void Mesh::Initialize(MeshShape newShape) {
 
 bool Mesh::InitializeVertexBuffer(DWORD usage) {
     if (FAILED(device->CreateVertexDeclaration(vertexElements, &vertexDeclaration))) {
-        ShowFailure(window, noVertexDeclaration,
-                    "DirectX failed to create a Direct3D9 vertex declaration");
+        ShowFailure(window, "DirectX failed to create a Direct3D9 vertex declaration",
+                    noVertexDeclaration);
         return false;
     }
     // Drawing never sets a declaration: it uses the one made current here.
     if (FAILED(device->SetVertexDeclaration(vertexDeclaration))) {
-        ShowFailure(window, noVertexDeclaration, "DirectX failed to set the vertex declaration");
+        ShowFailure(window, "DirectX failed to set the vertex declaration", noVertexDeclaration);
         return false;
     }
     const UINT length = vertexCount * sizeof(Vertex);
     if (FAILED(device->CreateVertexBuffer(length, usage, 0, D3DPOOL_DEFAULT, &vertexBuffer,
                                           nullptr))) {
-        ShowFailure(window, noVertexBuffer, "DirectX failed to create a vertex buffer");
+        ShowFailure(window, "DirectX failed to create a vertex buffer", noVertexBuffer);
         return false;
     }
     void* vertices = nullptr;
     if (FAILED(vertexBuffer->Lock(0, 0, &vertices, 0))) {
-        ShowFailure(window, noVertexBuffer, "DirectX failed to lock the vertex buffer");
+        ShowFailure(window, "DirectX failed to lock the vertex buffer", noVertexBuffer);
         return false;
     }
     std::memcpy(vertices, GetMeshGeometry(shape).vertices, length);
     if (FAILED(vertexBuffer->Unlock())) {
-        ShowFailure(window, noVertexBuffer, "DirectX failed to unlock the vertex buffer");
+        ShowFailure(window, "DirectX failed to unlock the vertex buffer", noVertexBuffer);
         return false;
     }
     return true;
@@ -87,17 +87,17 @@ bool Mesh::InitializeIndexBuffer(DWORD usage) {
     const UINT length = primitiveCount * 3 * sizeof(UINT32);
     if (FAILED(device->CreateIndexBuffer(length, usage, D3DFMT_INDEX32, D3DPOOL_DEFAULT,
                                          &indexBuffer, nullptr))) {
-        ShowFailure(window, noIndexBuffer, "DirectX failed to create an index buffer");
+        ShowFailure(window, "DirectX failed to create an index buffer", noIndexBuffer);
         return false;
     }
     void* indices = nullptr;
     if (FAILED(indexBuffer->Lock(0, 0, &indices, 0))) {
-        ShowFailure(window, noIndexBuffer, "DirectX failed to lock the index buffer");
+        ShowFailure(window, "DirectX failed to lock the index buffer", noIndexBuffer);
         return false;
     }
     std::memcpy(indices, GetMeshGeometry(shape).indices, length);
     if (FAILED(indexBuffer->Unlock())) {
-        ShowFailure(window, noIndexBuffer, "DirectX failed to unlock the index buffer");
+        ShowFailure(window, "DirectX failed to unlock the index buffer", noIndexBuffer);
         return false;
     }
     return true;
