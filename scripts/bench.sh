@@ -40,6 +40,7 @@ source scripts/display.sh
 source scripts/wine.sh
 source scripts/window.sh
 prepare_wine_prefix
+end_wine_session
 
 declare -A EXE=(
   [program]="$GAME_DIR/game.exe"

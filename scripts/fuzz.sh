@@ -20,6 +20,7 @@ LIMIT=$((SECONDS_EACH + 300))
 source scripts/display.sh
 source scripts/wine.sh
 prepare_wine_prefix
+end_wine_session
 wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true; [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; true' EXIT
 

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 source scripts/wine.sh
 prepare_wine_prefix
+end_wine_session
 launcher="$BUILD_DIR/tools/launcher.exe"
 cd "$BUILD_DIR/game"
 

@@ -46,6 +46,7 @@ source scripts/display.sh
 source scripts/wine.sh
 source scripts/window.sh
 prepare_wine_prefix
+end_wine_session
 wineserver -p </dev/null >/dev/null 2>&1
 
 LAUNCHER_PID=""

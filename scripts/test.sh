@@ -6,6 +6,7 @@ BUILD_DIR="$(realpath "${BUILD_DIR:-build/mingw}")"
 source scripts/display.sh
 source scripts/wine.sh
 prepare_wine_prefix
+end_wine_session
 # The server and Wine's own background processes start here, away from
 # ctest's pipes: started by the first test they would hold its output open
 # and ctest would wait for them until the last test ended.
