@@ -8,8 +8,8 @@ LUA_SOURCES := /usr/share/cargo/registry/lua52-sys-0.1.2/lua
 # progress shows.
 MAKEFLAGS += --no-print-directory
 # What the program's own folder needs: the executable, and through it its
-# data and the shader compiler that makes the data.
-PROGRAM_TARGETS := game
+# data and the shader compiler that makes the data; the material checker.
+PROGRAM_TARGETS := game materialcheck
 
 .PHONY: all setup configure build run test bench fuzz soak package clean
 

@@ -169,7 +169,7 @@ std::string DescribeFinding(const CheckFinding& f) {
                "ps_3_0 shader";
     case CheckRule::otherStage:
         return "it is a " + version + " shader, not a " +
-               (IsVertexVersion(f.version) ? "pixel" : "vertex") + " shader";
+               (IsVertexVersion(f.version) ? "fragment (pixel)" : "vertex") + " shader";
     case CheckRule::noEndToken:
         return "the file ends before the end token";
     case CheckRule::parameterFirst:

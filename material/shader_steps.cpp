@@ -65,6 +65,22 @@ D3DXHANDLE LookUpConstant(ID3DXConstantTable* table, const char* name,
     return handle;
 }
 
+// In the order the frame sets them, the transforms in the order they apply.
+const FrameConstant frameConstants[4] = {
+    {worldToViewName, ShaderKind::Vertex, IsFloatMatrix, &Material::worldToViewHandle},
+    {viewToScreenName, ShaderKind::Vertex, IsFloatMatrix, &Material::viewToScreenHandle},
+    {modelToWorldName, ShaderKind::Vertex, IsFloatMatrix, &Material::modelToWorldHandle},
+    {colorModifierName, ShaderKind::Fragment, IsFloatVector, &Material::colorModifierHandle},
+};
+
+void LookUpFrameConstants(ID3DXConstantTable* table, ShaderKind stage, Material& material) {
+    for (const FrameConstant& constant : frameConstants) {
+        if (constant.stage == stage) {
+            material.*constant.handle = LookUpConstant(table, constant.name, constant.isSetShape);
+        }
+    }
+}
+
 bool CreateFragmentShaderFrom(const void* bytes, DWORD size) {
     Material& material = g_graphics.material;
     HRESULT result = D3DERR_INVALIDCALL;
@@ -72,8 +88,7 @@ bool CreateFragmentShaderFrom(const void* bytes, DWORD size) {
         result = g_graphics.device->CreatePixelShader(byteCode, &material.fragmentShaderObject);
         D3DXGetShaderConstantTable(byteCode, &material.fragmentConstantTable);
     }
-    material.colorModifierHandle =
-        LookUpConstant(material.fragmentConstantTable, colorModifierName, IsFloatVector);
+    LookUpFrameConstants(material.fragmentConstantTable, ShaderKind::Fragment, material);
     if (FAILED(result)) {
         MessageBoxA(g_graphics.window, "DirectX failed to create the fragment shader",
                     "No Fragment Shader", MB_OK | MB_ICONERROR);
@@ -88,10 +103,7 @@ bool CreateVertexShaderFrom(const void* bytes, DWORD size) {
         result = g_graphics.device->CreateVertexShader(byteCode, &material.vertexShaderObject);
         D3DXGetShaderConstantTable(byteCode, &material.vertexConstantTable);
     }
-    ID3DXConstantTable* table = material.vertexConstantTable;
-    material.worldToViewHandle = LookUpConstant(table, worldToViewName, IsFloatMatrix);
-    material.viewToScreenHandle = LookUpConstant(table, viewToScreenName, IsFloatMatrix);
-    material.modelToWorldHandle = LookUpConstant(table, modelToWorldName, IsFloatMatrix);
+    LookUpFrameConstants(material.vertexConstantTable, ShaderKind::Vertex, material);
     if (FAILED(result)) {
         MessageBoxA(g_graphics.window, "DirectX failed to create the vertex shader",
                     "No Vertex Shader", MB_OK | MB_ICONERROR);

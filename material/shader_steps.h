@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <d3dx9shader.h>
 
+#include "bytecode/bytecode_check.h"
+#include "material/material.h"
+
 // The names of the constants the frame sets, through the tables' handles.
 const char worldToViewName[] = "g_transform_worldToView";
 const char viewToScreenName[] = "g_transform_viewToScreen";
@@ -19,6 +22,19 @@ bool IsFloatVector(const D3DXCONSTANT_DESC& constant);
 // without a table.
 D3DXHANDLE LookUpConstant(ID3DXConstantTable* table, const char* name,
                           bool (*isSetShape)(const D3DXCONSTANT_DESC&));
+
+// A constant the frame sets: in which stage's table, of which shape, and the
+// material's handle for it.
+struct FrameConstant {
+    const char* name;
+    ShaderKind stage;
+    bool (*isSetShape)(const D3DXCONSTANT_DESC&);
+    D3DXHANDLE Material::*handle;
+};
+extern const FrameConstant frameConstants[4];
+
+// Looks up the handles of the stage's frame constants in its table.
+void LookUpFrameConstants(ID3DXConstantTable* table, ShaderKind stage, Material& material);
 
 // Each reads the file the material names and creates the stage's shader,
 // its constant table and its handles from it; a failed creation shows the
