@@ -14,8 +14,10 @@ TOP=$(basename "$ZIP" .zip)
 
 (cd "$BUILD_DIR" && "$CPACK" --config CPackConfig.cmake) || { echo "FAIL: cpack failed"; exit 1; }
 
-expected=$(printf "$TOP/%s\n" game.exe data/material.material data/shaders/vertex.shader \
-  data/shaders/fragment.shader README.txt LICENSE.txt LICENSE-Lua.txt | sort)
+expected=$(printf "$TOP/%s\n" game.exe materialcheck.exe data/material.material \
+  data/shaders/vertex.shader data/shaders/fragment.shader data/distance.material \
+  data/shaders/distance_vertex.shader data/shaders/distance_fragment.shader README.txt \
+  MODDING.txt LICENSE.txt LICENSE-Lua.txt | sort)
 listed=$(unzip -Z1 "$ZIP" | grep -v '/$' | sort)
 if [ "$listed" != "$expected" ]; then
   echo "FAIL: the zip's files differ from the program's folder (< expected, > in the zip):"
@@ -45,4 +47,7 @@ start_game
 expect_first_frame
 press alt+F4
 expect_exit 0
+# The modder's checker runs from the unpacked folder too, and passes what ships.
+(cd "$GAME_DIR" && wine ./materialcheck.exe data/distance.material >"$WORK_DIR/check.log" 2>&1) ||
+  fail "materialcheck failed in the unpacked folder: $(cat "$WORK_DIR/check.log")"
 echo "PASS"
