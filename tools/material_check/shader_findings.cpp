@@ -8,9 +8,8 @@
 #include <windows.h>
 #include <d3dx9shader.h>
 
+#include "bytecode/constant_reads.h"
 #include "bytecode/finding_text.h"
-#include "bytecode/register_rules.h"
-#include "bytecode/tokens.h"
 #include "material/shader_file.h"
 #include "material/shader_steps.h"
 
@@ -138,8 +137,7 @@ void ReportDefaults(const std::string& path, ShaderKind stage, ID3DXConstantTabl
 }
 
 // Float constant registers that instructions read but that neither a
-// constant of the table nor a def gives a value: nothing the frame sets
-// reaches them. A relative read may reach any of them and is left alone.
+// constant of the table nor a def gives a value.
 void ReportUncoveredReads(const std::string& path, const std::vector<ShaderInstruction>& code,
                           ID3DXConstantTable* table, Report& report) {
     std::set<std::uint32_t> covered;
@@ -155,28 +153,13 @@ void ReportUncoveredReads(const std::string& path, const std::vector<ShaderInstr
             }
         }
     }
-    for (const ShaderInstruction& instruction : code) {
-        if (OpcodeOf(instruction.opcodeToken) == defOpcode) {
-            covered.insert(RegisterNumberOf(instruction.operands[0].token));
-        }
-    }
-    std::set<std::uint32_t> reported;
-    for (const ShaderInstruction& instruction : code) {
-        for (std::size_t i = 0; i < instruction.operandCount; ++i) {
-            const ShaderOperand& operand = instruction.operands[i];
-            const std::uint32_t number = RegisterNumberOf(operand.token);
-            if (operand.use != registerRead || RegisterTypeOf(operand.token) != constantRegister ||
-                (operand.token & relativeBit) != 0 || covered.count(number) != 0 ||
-                !reported.insert(number).second) {
-                continue;
-            }
-            Error(report, path,
-                  "instruction " + std::to_string(instruction.index) + " (token " +
-                      std::to_string(instruction.token) + "): " + instruction.opcode->name +
-                      " reads c" + std::to_string(number) +
-                      ", which no constant of the table and no def covers: nothing the frame "
-                      "sets reaches it");
-        }
+    for (const UncoveredRead& read : FindUncoveredConstantReads(code, covered)) {
+        Error(report, path,
+              "instruction " + std::to_string(read.instruction->index) + " (token " +
+                  std::to_string(read.instruction->token) + "): " + read.instruction->opcode->name +
+                  " reads c" + std::to_string(read.number) +
+                  ", which no constant of the table and no def covers: nothing the frame sets "
+                  "reaches it");
     }
 }
 
