@@ -5,14 +5,13 @@
 
 namespace {
 
-const std::uint32_t unbounded = 0xFFFFFFFF;
-
 // The instruction slots of each version: arithmetic and texture apart where
 // the version bounds them apart (per phase in ps_1_4), and in all. The
 // instruction slot tables of the vertex and pixel shader differences pages of
 // the Direct3D 9 shader reference; the device's count where it is a
 // capability. Each instruction is counted as one slot, the least any takes,
-// so that no shader Direct3D creates is refused.
+// so that no shader Direct3D creates is refused; what each really takes is
+// only warned about (windows_validation.cpp).
 struct SlotRule {
     bool vertex;
     std::uint16_t first, last;
@@ -21,14 +20,14 @@ struct SlotRule {
 };
 
 const SlotRule slotRules[] = {
-    {true, v11, v11, unbounded, unbounded, 128, nullptr},
-    {true, v20, v2x, unbounded, unbounded, 256, nullptr},
-    {true, v30, v30, unbounded, unbounded, 0, &DeviceLimits::vertex30Slots},
-    {false, v11, v13, 8, 4, unbounded, nullptr},
-    {false, v14, v14, 8, 6, unbounded, nullptr},
-    {false, v20, v20, 64, 32, unbounded, nullptr},
-    {false, v2x, v2x, unbounded, unbounded, 0, &DeviceLimits::pixel2xSlots},
-    {false, v30, v30, unbounded, unbounded, 0, &DeviceLimits::pixel30Slots},
+    {true, v11, v11, unboundedSlots, unboundedSlots, 128, nullptr},
+    {true, v20, v2x, unboundedSlots, unboundedSlots, 256, nullptr},
+    {true, v30, v30, unboundedSlots, unboundedSlots, 0, &DeviceLimits::vertex30Slots},
+    {false, v11, v13, 8, 4, unboundedSlots, nullptr},
+    {false, v14, v14, 8, 6, unboundedSlots, nullptr},
+    {false, v20, v20, 64, 32, unboundedSlots, nullptr},
+    {false, v2x, v2x, unboundedSlots, unboundedSlots, 0, &DeviceLimits::pixel2xSlots},
+    {false, v30, v30, unboundedSlots, unboundedSlots, 0, &DeviceLimits::pixel30Slots},
 };
 
 // The texture-matrix runs of ps_1_1 to ps_1_3: the pads, then one of the
@@ -49,20 +48,16 @@ const MatrixRun matrixRuns[] = {
 // On a refusal, the finding's limit is the count that was passed.
 bool FitsSlots(const InstructionRun& run, std::uint32_t version, const DeviceLimits& limits,
                CheckFinding& finding) {
-    const std::uint16_t number = VersionOf(version);
-    for (const SlotRule& rule : slotRules) {
-        if (rule.vertex == IsVertexVersion(version) && rule.first <= number &&
-            number <= rule.last) {
-            const std::uint32_t total = rule.deviceTotal ? limits.*rule.deviceTotal : rule.total;
-            finding.limit = run.arithmetic > rule.arithmetic ? rule.arithmetic
-                            : run.texture > rule.texture     ? rule.texture
-                                                             : total;
-            return (run.arithmetic <= rule.arithmetic && run.texture <= rule.texture &&
-                    run.arithmetic + run.texture <= total) ||
-                   Refuse(finding, CheckRule::slots);
-        }
+    SlotLimits slots;
+    if (!FindSlotLimits(version, limits, slots)) {
+        return Refuse(finding, CheckRule::unknownVersion);
     }
-    return Refuse(finding, CheckRule::unknownVersion);
+    finding.limit = run.arithmetic > slots.arithmetic ? slots.arithmetic
+                    : run.texture > slots.texture     ? slots.texture
+                                                      : slots.total;
+    return (run.arithmetic <= slots.arithmetic && run.texture <= slots.texture &&
+            run.arithmetic + run.texture <= slots.total) ||
+           Refuse(finding, CheckRule::slots);
 }
 
 bool ContinuesMatrixRun(InstructionRun& run, std::uint32_t code) {
@@ -105,4 +100,17 @@ bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, const OpcodeIn
 
 bool IsClosedRun(const InstructionRun& run) {
     return run.openPad == 0;
+}
+
+bool FindSlotLimits(std::uint32_t version, const DeviceLimits& limits, SlotLimits& slots) {
+    const std::uint16_t number = VersionOf(version);
+    for (const SlotRule& rule : slotRules) {
+        if (rule.vertex == IsVertexVersion(version) && rule.first <= number &&
+            number <= rule.last) {
+            const std::uint32_t total = rule.deviceTotal ? limits.*rule.deviceTotal : rule.total;
+            slots = {rule.arithmetic, rule.texture, total};
+            return true;
+        }
+    }
+    return false;
 }

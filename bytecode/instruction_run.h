@@ -24,3 +24,14 @@ bool ContinuesRun(InstructionRun& run, std::uint32_t opcodeToken, const OpcodeIn
 
 // Whether the shader may end here: no texture-matrix run is left open.
 bool IsClosedRun(const InstructionRun& run);
+
+// The instruction slots a version has on a device with these limits:
+// arithmetic and texture apart where it bounds them apart (per phase in
+// ps_1_4), and in all; unboundedSlots where it sets no bound.
+const std::uint32_t unboundedSlots = 0xFFFFFFFF;
+struct SlotLimits {
+    std::uint32_t arithmetic, texture, total;
+};
+
+// False for a version the slot table does not know.
+bool FindSlotLimits(std::uint32_t version, const DeviceLimits& limits, SlotLimits& slots);

@@ -116,7 +116,7 @@ const RegisterRule* FindRegister(std::uint32_t parameter, std::uint32_t version,
 bool IsDeclaredAs(const RegisterRule& rule, std::uint32_t usage) {
     const std::uint32_t kind = usage & 0x1F;         // D3DSP_DCL_USAGE
     const std::uint32_t index = (usage >> 16) & 0xF; // D3DSP_DCL_USAGEINDEX
-    const std::uint32_t textureKind = (usage >> 27) & 0xF;
+    const std::uint32_t textureKind = SamplerTextureTypeOf(usage);
     const bool vertexUsage = kind <= 13; // D3DDECLUSAGE_POSITION to _SAMPLE
     switch (rule.declaration) {
     case anyUsage:
@@ -124,7 +124,7 @@ bool IsDeclaredAs(const RegisterRule& rule, std::uint32_t usage) {
     case notPosition0:
         return vertexUsage && !(kind == 0 && index == 0);
     case textureType:
-        return textureKind >= 2 && textureKind <= 4; // D3DSTT_2D, _CUBE, _VOLUME
+        return textureKind >= texture2D && textureKind <= textureVolume;
     case anything:
         return true;
     default:

@@ -35,6 +35,17 @@ const std::uint32_t constantTableTag = 0x42415443; // "CTAB", a comment's first 
 // table (opcode_table.cpp) holds every one.
 enum Opcode : std::uint16_t {
     nopOpcode = 0x00,
+    dp4Opcode = 0x09,
+    expOpcode = 0x0E,
+    logOpcode = 0x0F,
+    litOpcode = 0x10,
+    lrpOpcode = 0x12,
+    frcOpcode = 0x13,
+    m4x4Opcode = 0x14,
+    m4x3Opcode = 0x15,
+    m3x4Opcode = 0x16,
+    m3x3Opcode = 0x17,
+    m3x2Opcode = 0x18,
     callOpcode = 0x19,
     callnzOpcode = 0x1A,
     loopOpcode = 0x1B,
@@ -42,6 +53,11 @@ enum Opcode : std::uint16_t {
     endloopOpcode = 0x1D,
     labelOpcode = 0x1E,
     dclOpcode = 0x1F,
+    powOpcode = 0x20,
+    crsOpcode = 0x21,
+    sgnOpcode = 0x22,
+    nrmOpcode = 0x24,
+    sincosOpcode = 0x25,
     repOpcode = 0x26,
     endrepOpcode = 0x27,
     ifOpcode = 0x28,
@@ -54,7 +70,11 @@ enum Opcode : std::uint16_t {
     defiOpcode = 0x30,
     texcoordOpcode = 0x40,
     texkillOpcode = 0x41,
-    texOpcode = 0x42,
+    texOpcode = 0x42, // texld from ps_1_4 on
+    texbemOpcode = 0x43,
+    texbemlOpcode = 0x44,
+    texreg2arOpcode = 0x45,
+    texreg2gbOpcode = 0x46,
     texm3x2padOpcode = 0x47,
     texm3x2texOpcode = 0x48,
     texm3x3padOpcode = 0x49,
@@ -62,8 +82,18 @@ enum Opcode : std::uint16_t {
     texm3x3specOpcode = 0x4C,
     texm3x3vspecOpcode = 0x4D,
     defOpcode = 0x51,
+    texreg2rgbOpcode = 0x52,
+    texdp3texOpcode = 0x53,
     texm3x2depthOpcode = 0x54,
+    texdp3Opcode = 0x55,
     texm3x3Opcode = 0x56,
+    cmpOpcode = 0x58,
+    bemOpcode = 0x59,
+    dp2addOpcode = 0x5A,
+    dsxOpcode = 0x5B,
+    dsyOpcode = 0x5C,
+    texlddOpcode = 0x5D,
+    texldlOpcode = 0x5F,
     breakpOpcode = 0x60,
     phaseOpcode = 0xFFFD,
     commentOpcode = 0xFFFE,
@@ -71,6 +101,19 @@ enum Opcode : std::uint16_t {
 
 inline std::uint16_t OpcodeOf(std::uint32_t token) {
     return static_cast<std::uint16_t>(token & opcodeMask);
+}
+
+// texld's forms from ps_2_0 on, in its opcode token's control bits
+// (D3DSI_TEXLD_PROJECT, D3DSI_TEXLD_BIAS).
+const std::uint32_t texldProjectBit = 0x00010000;
+const std::uint32_t texldBiasBit = 0x00020000;
+
+// The texture type a sampler's dcl declares (D3DSAMPLER_TEXTURE_TYPE in the
+// usage token): 2D, cube or volume.
+enum SamplerTextureType : std::uint32_t { texture2D = 2, textureCube = 3, textureVolume = 4 };
+
+inline std::uint32_t SamplerTextureTypeOf(std::uint32_t usage) {
+    return (usage >> 27) & 0xF;
 }
 
 inline bool IsComment(std::uint32_t token) {

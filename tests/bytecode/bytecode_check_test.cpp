@@ -1,5 +1,6 @@
 // The check of a shader file's bytes: what it lets through to Direct3D's
 // shader creation and D3DX's table reader, and what it keeps from them.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include <windows.h>
 
 #include "bytecode/bytecode_check.h"
+#include "bytecode/windows_validation.h"
 #include "tools/shader_compiler/shader_assembly.h"
 
 namespace {
@@ -45,6 +47,19 @@ const DWORD relativeSource = 0xA0E42000; // c0[a0.x]
 const DWORD addressToken = 0xB0000000;   // a0.x
 const DWORD predicate = 0xB0E41000;      // p0
 
+// What Windows would refuse in a shader the check passes, a line a warning.
+std::string WindowsRefusals(const Bytes& bytes, ShaderKind kind) {
+    std::string lines;
+    DWORD version = 0;
+    std::memcpy(&version, bytes.data(), sizeof(version));
+    for (const ValidationWarning& warning : FindWindowsRefusals(
+             version, ReadShaderInstructions(bytes.data(), bytes.size(), kind, leastDeviceLimits),
+             leastDeviceLimits)) {
+        lines += std::to_string(warning.instruction) + ": " + warning.text + "\n";
+    }
+    return lines;
+}
+
 // The compiled shader with one token replaced.
 Bytes WithToken(Bytes shader, size_t at, DWORD token) {
     std::memcpy(&shader[at * sizeof(DWORD)], &token, sizeof(token));
@@ -60,6 +75,8 @@ TEST(ShaderByteCode, WholeStreamsOfTheRightKindPass) {
         IsShaderByteCode(vertex.data(), vertex.size(), ShaderKind::Vertex, leastDeviceLimits));
     EXPECT_TRUE(IsShaderByteCode(fragment.data(), fragment.size(), ShaderKind::Fragment,
                                  leastDeviceLimits));
+    EXPECT_EQ("", WindowsRefusals(vertex, ShaderKind::Vertex));
+    EXPECT_EQ("", WindowsRefusals(fragment, ShaderKind::Fragment));
 
     const std::vector<DWORD> accepted[] = {
         {vs20, endToken},
@@ -389,6 +406,93 @@ TEST(ShaderByteCode, EveryInstructionOfEveryVersionPasses) {
         const ShaderKind kind = source[0] == 'v' ? ShaderKind::Vertex : ShaderKind::Fragment;
         EXPECT_TRUE(IsShaderByteCode(bytes.data(), bytes.size(), kind, leastDeviceLimits))
             << source;
+        EXPECT_EQ("", WindowsRefusals(bytes, kind)) << source;
+    }
+}
+
+std::string Repeated(const std::string& line, int times) {
+    std::string lines;
+    for (int i = 0; i < times; ++i) {
+        lines += line;
+    }
+    return lines;
+}
+
+// What Direct3D 9 on Windows refuses although the check, which bounds only
+// what this machine's driver reads, lets it through: the warning it gets
+// (none when key is empty) names the instruction, the register and the bound.
+TEST(ShaderByteCode, WhatWindowsRefusesIsWarnedAbout) {
+    const std::string vs20Head = "vs_2_0\n dcl_position v0\n",
+                      vs30Head = "vs_3_0\n dcl_position o0\n";
+    const struct {
+        std::string source; // assembled; the tokens when there is none
+        int warnings;
+        const char* key;
+        std::vector<DWORD> tokens = {};
+    } rows[] = {
+        // Each instruction's real slots against the version's.
+        {"vs_1_1\n dcl_position v0\n" + Repeated(" m4x4 r0, v0, c0\n", 33) + " mov oPos, r0\n", 1,
+         "34: m4x4 takes 4 slots: the shader needs 133 of vs_1_1's 128"},
+        {"ps_2_0\n dcl v0\n" + Repeated(" nrm r0, v0\n", 22) + " mov oC0, r0\n", 1,
+         "nrm takes 3 arithmetic slots: the shader needs 67 of ps_2_0's 64"},
+        {"ps_1_2\n" + Repeated(" dp4 r0, v0, c0\n", 5), 1, "dp4 takes 2 arithmetic slots"},
+        {vs30Head + " dcl_cube s0\n" + Repeated(" texldl r0, c0, s0\n", 103) + " mov o0, r0\n", 1,
+         "texldl takes 5 slots: the shader needs 516 of vs_3_0's 512"},
+        {vs30Head + " dcl_2d s0\n" + Repeated(" texldl r0, c0, s0\n", 103) + " mov o0, r0\n", 0,
+         ""},
+        // Flow control balanced, nested and counted as the version allows.
+        {vs20Head + " defi i0, 1, 0, 1, 0\n loop aL, i0\n rep i0\n endrep\n endloop\n", 1,
+         "rep nests loops and reps 2 deep; vs_2_0 allows 1"},
+        {vs20Head + Repeated(" if b0\n endif\n", 17), 1,
+         "if is static flow control instruction 17; vs_2_0 allows 16"},
+        {vs20Head + " if b0\n", 1, "if is never closed by endif"},
+        {vs20Head + " defi i0, 1, 0, 1, 0\n rep i0\n if b0\n endrep\n endif\n", 2,
+         "endrep ends rep (instruction 3) while if (instruction 4) inside it is open"},
+        {vs20Head + " else\n", 1, "else belongs to no open if"},
+        {"vs_2_x\n break\n", 1, "break stands outside any loop or rep"},
+        {vs20Head + " if b0\n ret\n endif\n", 2, "ret ends the routine inside if (instruction 2)"},
+        {vs20Head + " call l0\n mov oPos, v0\n label l0\n ret\n", 1,
+         "label l0 does not directly follow a ret"},
+        {vs20Head + " call l1\n ret\n label l0\n ret\n label l1\n call l0\n ret\n", 1,
+         "call calls l0, which no label after it marks"},
+        {vs20Head + " call l0\n ret\n label l0\n call l1\n ret\n label l1\n ret\n", 1,
+         "call l0 nests subroutine calls 2 deep; vs_2_0 allows 1"},
+        // Inputs, samplers and vs_3_0 outputs declared before they are used.
+        {"vs_2_0\n mov oPos, v1\n", 1, "mov reads v1, which no dcl before it declares"},
+        {"ps_2_0\n texld r0, t0, s0\n mov oC0, r0\n", 2, "texld samples s0"},
+        {"vs_3_0\n mov o0, c0\n", 1, "mov writes o0"},
+        // Wine's assembler writes the declarations first.
+        {"",
+         1,
+         "dcl comes after mov (instruction 1), the first instruction that runs",
+         {vs20, 0x02000001, 0x800F0000, source, 0x0200001F, 0x80000000, 0x900F0000, endToken}},
+        // ps_1_x: texture instructions first, each reading what an earlier one wrote.
+        {"ps_1_1\n mov r0, v0\n tex t0\n", 1,
+         "tex comes after the arithmetic instruction mov (instruction 1)"},
+        {"ps_1_1\n tex t0\n texbem t1, t0\n add r0, t1, t0\n", 1,
+         "add reads t0, which texbem (instruction 2) read"},
+        {"ps_1_1\n texreg2ar t1, t0\n mov r0, t1\n", 1,
+         "texreg2ar reads t0, which no texture instruction before it wrote"},
+        {"ps_1_1\n tex t1\n texreg2ar t0, t1\n mov r0, t0\n", 1,
+         "not numbered below its destination t0"},
+        {"ps_1_3\n tex t0\n texm3x2pad t1, t0\n texm3x2depth t2, t0\n mov r0, t2\n", 1,
+         "mov reads t2, which texm3x2depth (instruction 3) used up"},
+    };
+    for (const auto& row : rows) {
+        std::vector<DWORD> tokens = row.tokens;
+        std::string messages;
+        ASSERT_TRUE(row.source.empty() ||
+                    AssembleShader(row.source, "windows.asm", tokens, messages))
+            << row.source << messages;
+        const ShaderKind kind =
+            (tokens[0] >> 16) == 0xFFFE ? ShaderKind::Vertex : ShaderKind::Fragment;
+        const Bytes bytes = TokenBytes(tokens);
+        ASSERT_TRUE(IsShaderByteCode(bytes.data(), bytes.size(), kind, leastDeviceLimits))
+            << row.source;
+        const std::string warnings = WindowsRefusals(bytes, kind);
+        EXPECT_EQ(row.warnings, std::count(warnings.begin(), warnings.end(), '\n'))
+            << row.source << warnings;
+        EXPECT_NE(std::string::npos, warnings.find(row.key)) << row.source << warnings;
     }
 }
 
