@@ -53,6 +53,8 @@ sed '/@constant/d' "$SHADERS/fragment.psh" | compile no_modifier.shader
 sed 's/g_colorModifier c0/g_colorModifier c1/' "$SHADERS/fragment.psh" | compile modifier_c1.shader
 printf 'ps_3_0\ndcl_color v0\nmul r0, v0, c0\nmov oC0, r0\n// @constant g_colorModifier c0 vector float3\n' |
   compile ps30.shader
+{ sed 's/^vs_2_0$/vs_1_1/' "$SHADERS/vertex.vsh"; for _ in $(seq 30); do echo 'm4x4 r2, r0, c0'; done; } |
+  compile slots.shader
 printf 'vs_2_0\ndcl_position v0\nmov r11, v0\nmov oPos, r11\n' | compile r12.shader
 tokens r12.shader 't=[x+1 if x&0x7FF==11 and x>>28==8 else x for x in t]'
 cp "$V" no_table.shader
@@ -74,6 +76,7 @@ material no_color.material "$V" "$F" '1, 1'
 material view_vector.material view_vector.shader "$F"
 material huge.material huge.shader "$F"
 material stage.material "$V" "$V"
+material slots.material slots.shader "$F"
 printf 'return {\n  shaders = = 1,\n}\n' >syntax.material
 
 check "the shipped material" 0 "0 errors, 0 warnings" data/material.material
@@ -94,6 +97,7 @@ check "a color modifier of two numbers" 1 "error: g_colorModifier does not exist
 check "a transform of another shape" 1 "a shape the frame does not set" view_vector.material
 check "a file too large" 1 "more than any shader holds" huge.material
 check "a vertex shader for the fragment shader" 1 "not a fragment (pixel) shader" stage.material
+check "more slots than Windows allows" 0 "Windows will refuse this shader" slots.material
 check "a syntax error" 1 "syntax.material(2): error: unexpected symbol near '='" syntax.material
 
 cp data/distance.material data/material.material

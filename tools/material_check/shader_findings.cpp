@@ -10,6 +10,7 @@
 
 #include "bytecode/constant_reads.h"
 #include "bytecode/finding_text.h"
+#include "bytecode/windows_validation.h"
 #include "material/shader_file.h"
 #include "material/shader_steps.h"
 
@@ -163,6 +164,22 @@ void ReportUncoveredReads(const std::string& path, const std::vector<ShaderInstr
     }
 }
 
+// What this machine's driver may draw but Direct3D 9 on Windows refuses to
+// create: the game's check lets it through, so as not to refuse what some
+// device takes.
+void ReportWindowsRefusals(const std::string& path, std::uint32_t version,
+                           const std::vector<ShaderInstruction>& code, Report& report) {
+    for (const ValidationWarning& warning : FindWindowsRefusals(version, code, checkLimits)) {
+        const std::string place = warning.instruction == 0
+                                      ? ""
+                                      : "instruction " + std::to_string(warning.instruction) +
+                                            " (token " + std::to_string(warning.token) + "): ";
+        Warning(report, path,
+                place + warning.text +
+                    "; Windows will refuse this shader, although this machine's driver may draw it");
+    }
+}
+
 } // namespace
 
 std::uint32_t CheckShaderFile(const std::string& path, ShaderKind stage, const Material& material,
@@ -191,11 +208,13 @@ std::uint32_t CheckShaderFile(const std::string& path, ShaderKind stage, const M
             ReportFrameConstants(path, stage, table, report);
             ReportDefaults(path, stage, table, material, report);
         }
+        const std::vector<ShaderInstruction> code =
+            ReadShaderInstructions(bytes, size, stage, checkLimits);
         if (table != nullptr) {
-            ReportUncoveredReads(path, ReadShaderInstructions(bytes, size, stage, checkLimits),
-                                 table, report);
+            ReportUncoveredReads(path, code, table, report);
             table->Release();
         }
+        ReportWindowsRefusals(path, version, code, report);
     }
     std::free(buffer);
     return version;
