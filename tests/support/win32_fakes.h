@@ -70,7 +70,10 @@ private:
 };
 
 // GetAsyncKeyState answering from `keyStates` (0 for keys not listed, 0x8000
-// means "down now") and counting the queries of each key. One at a time.
+// means "down now") and counting the queries of each key, and
+// GetForegroundWindow answering `foregroundWindow` (FakeWindow() unless the
+// test gives its own window), since the frame reads keys only for the window
+// in front. One at a time.
 class FakeKeyboard {
 public:
     FakeKeyboard();
@@ -84,7 +87,9 @@ public:
 
     std::map<int, SHORT> keyStates;
     std::map<int, int> queries;
+    HWND foregroundWindow;
 
 private:
     ImportPatch patch_;
+    ImportPatch foregroundPatch_;
 };
