@@ -130,8 +130,7 @@ press() {
   xdotool key "$@"
 }
 
-# hold KEY SECONDS [WINDOW]: holds a key down for the program's frames to
-# see, typed into the program's window or the one given.
+# hold KEY SECONDS [WINDOW]: holds a key down in the program's window or WINDOW.
 hold() {
   focus "${3:-$WINDOW}" || fail "cannot focus the window"
   xdotool keydown "$1"

@@ -6,19 +6,17 @@
 source "$(dirname "$0")/e2e.sh"
 source "$(dirname "$0")/first_frame.sh"
 
-# moved NAME KEY DX DY [WINDOW]: holds KEY for a second (typed into WINDOW
-# if given), lets the movement die down, and checks the cube's centre went by
-# at least 15 pixels the way that DX and DY (-1, 0 or 1) point, and stayed
-# within 6 pixels on an axis given 0.
+# moved NAME KEY DX DY [WINDOW]: holds KEY for a second (in WINDOW), lets the
+# movement die down, and checks the cube's centre went by at least 15 pixels
+# the way DX and DY (-1, 0 or 1) point, and stayed within 6 on an axis of 0.
 moved() {
   local before after
   before=($(cube_centre "$1")) || fail "no cube in $1"
   hold "$2" 1 "${5:-}"
   sleep 1
-  local name="$2${5:+-elsewhere}"
-  capture "$name" || fail "cannot capture after $name"
-  after=($(cube_centre "$name")) || fail "no cube after $name"
-  echo "$name: cube centre (${before[*]}) -> (${after[*]})"
+  capture "$2" || fail "cannot capture after $2"
+  after=($(cube_centre "$2")) || fail "no cube after $2"
+  echo "$2${5:+ in another window}: cube centre (${before[*]}) -> (${after[*]})"
   local axis direction distance
   for axis in 0 1; do
     direction=$([ "$axis" -eq 0 ] && echo "$3" || echo "$4")
@@ -31,23 +29,6 @@ moved() {
   done
 }
 
-# Wine's Notepad, of the game's Wine session, takes the foreground as it
-# opens, and the keys typed into it are its own; closed, it hands the
-# foreground back to the game.
-NOTEPAD=""
-NOTEPAD_PID=""
-find_notepad() {
-  local window pid
-  for window in $(xdotool search --name ' - Notepad$' 2>/dev/null); do
-    pid=$(xdotool getwindowpid "$window" 2>/dev/null) || continue
-    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "notepad.exe" ] || continue
-    NOTEPAD="$window"
-    NOTEPAD_PID="$pid"
-    return 0
-  done
-  return 1
-}
-
 start_game
 expect_first_frame
 
@@ -55,15 +36,22 @@ moved first Right 1 0
 moved Right w 0 1
 moved w a 1 0
 
+# Wine's Notepad, of the game's Wine session, takes the foreground as it
+# opens; closed, it hands it back to the game.
 wine notepad >/dev/null 2>&1 &
-trap '[ -n "$NOTEPAD_PID" ] && kill "$NOTEPAD_PID" 2>/dev/null; stop_everything' EXIT
-until_true 60 find_notepad || fail "no Notepad window appeared"
+NOTEPAD_PID=$!
+trap 'kill "$NOTEPAD_PID" 2>/dev/null; stop_everything' EXIT
+notepad_is_open() {
+  NOTEPAD=$(xdotool search --name ' - Notepad$' 2>/dev/null | head -n 1)
+  [ -n "$NOTEPAD" ]
+}
+until_true 60 notepad_is_open || fail "no Notepad window appeared"
 # Clear of the game's window, so that the captures see the cube.
 xdotool windowmove --sync "$NOTEPAD" 900 700
 moved a Left 0 0 "$NOTEPAD"
 focus "$NOTEPAD" && xdotool key alt+F4
 until_true 30 eval '! kill -0 "$NOTEPAD_PID" 2>/dev/null' || fail "Notepad did not close"
-moved Left-elsewhere Left -1 0
+moved Left Left -1 0
 
 press alt+F4
 expect_exit 0

@@ -70,10 +70,9 @@ private:
 };
 
 // GetAsyncKeyState answering from `keyStates` (0 for keys not listed, 0x8000
-// means "down now") and counting the queries of each key, and
-// GetForegroundWindow answering `foregroundWindow` (FakeWindow() unless the
-// test gives its own window), since the frame reads keys only for the window
-// in front. One at a time.
+// means "down now") and counting the queries of each key; GetForegroundWindow
+// answering `foregroundWindow` (FakeWindow() by default), as keys count only
+// for the window in front. One at a time.
 class FakeKeyboard {
 public:
     FakeKeyboard();
