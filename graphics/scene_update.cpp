@@ -28,8 +28,13 @@ void Add(Float3& vector, const Float3& displacement) {
 
 // One query per key, in this order. Each held key adds to what the previous
 // frame moved, so a held key settles at a steady speed and a released one
-// decays.
+// decays. GetAsyncKeyState reports the keyboard itself, whichever program the
+// keys are typed into, so they count only while the window is the one in
+// front.
 void ReadMovementKeys() {
+    if (GetForegroundWindow() != g_graphics.window) {
+        return;
+    }
     Float3& cube = g_graphics.cubeVelocity;
     Float3& camera = g_graphics.camera.velocity;
     if (IsHeld(VK_LEFT)) {

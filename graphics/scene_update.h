@@ -4,7 +4,7 @@
 // only the graphics context and the keyboard, never the device.
 
 // Adds or subtracts 1 per held movement key to the cube's and the camera's
-// stored displacement.
+// stored displacement, while the renderer's window is the foreground window.
 void ReadMovementKeys();
 // Scales the cube's displacement by the frame time.
 void ScaleCubeVelocity();

@@ -3,12 +3,12 @@
 # missing: `setup.sh package` what builds the program and its data, `setup.sh
 # run` that and what drives and captures its window, `setup.sh test` (the
 # default) that and what the tests, the fuzz targets and the benchmarks build
-# with.
+# with, and what configures the MSVC build files with clang-cl.
 set -euo pipefail
 
 build=(cmake make python3 g++-mingw-w64-x86-64 wine wine64 librust-lua52-sys-dev)
 display=(xvfb xdotool x11-apps x11-utils imagemagick)
-testing=(googletest unzip g++ clang-14 libclang-rt-14-dev)
+testing=(googletest unzip g++ clang-14 libclang-rt-14-dev clang-tools-14 lld-14 llvm-14 ninja-build)
 case "${1:-test}" in
   package) packages=("${build[@]}") ;;
   run) packages=("${build[@]}" "${display[@]}") ;;

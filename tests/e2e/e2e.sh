@@ -130,9 +130,9 @@ press() {
   xdotool key "$@"
 }
 
-# hold KEY SECONDS: holds a key down for the program's frames to see.
+# hold KEY SECONDS [WINDOW]: holds a key down in the program's window or WINDOW.
 hold() {
-  focus "$WINDOW" || fail "cannot focus the window"
+  focus "${3:-$WINDOW}" || fail "cannot focus the window"
   xdotool keydown "$1"
   sleep "$2"
   xdotool keyup "$1"

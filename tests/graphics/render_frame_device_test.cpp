@@ -264,6 +264,7 @@ protected:
                             0, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, window);
+        keyboard.foregroundWindow = window;
 
         ASSERT_TRUE(InitializeGraphics(window));
         EXPECT_TRUE(messageBoxes.boxes.empty()) << messageBoxes.boxes[0].text;

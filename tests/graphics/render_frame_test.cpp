@@ -365,6 +365,8 @@ TEST(RenderFrameWithoutDevice, OnlyTimeAndMovementGoOn) {
     FakeKeyboard keyboard;
     FakeDirect3DScope d3d;
     counter.frequency = countsPerSecond;
+    // The window in front, as InitializeGraphics would have stored it.
+    g_graphics.window = FakeWindow();
     // A table alone, which no constant can be set through without a device.
     D3DXGetShaderConstantTable(somePixelCode, &g_graphics.material.fragmentConstantTable);
     d3d.log.clear();

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "tests/support/fake_direct3d.h"
+
 namespace {
 
 // The replacements are plain functions with the real signatures, so each
@@ -166,6 +168,10 @@ SHORT WINAPI FakeGetAsyncKeyState(int virtualKey) {
     return state != g_keyboard->keyStates.end() ? state->second : 0;
 }
 
+HWND WINAPI FakeGetForegroundWindow() {
+    return g_keyboard->foregroundWindow;
+}
+
 } // namespace
 
 FailingCall::FailingCall(const char* function, DWORD error)
@@ -200,7 +206,10 @@ FakePerformanceCounter::~FakePerformanceCounter() {
 }
 
 FakeKeyboard::FakeKeyboard()
-    : patch_("user32.dll", "GetAsyncKeyState", reinterpret_cast<void*>(&FakeGetAsyncKeyState)) {
+    : foregroundWindow(FakeWindow()),
+      patch_("user32.dll", "GetAsyncKeyState", reinterpret_cast<void*>(&FakeGetAsyncKeyState)),
+      foregroundPatch_("user32.dll", "GetForegroundWindow",
+                       reinterpret_cast<void*>(&FakeGetForegroundWindow)) {
     g_keyboard = this;
 }
 

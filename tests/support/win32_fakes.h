@@ -70,7 +70,9 @@ private:
 };
 
 // GetAsyncKeyState answering from `keyStates` (0 for keys not listed, 0x8000
-// means "down now") and counting the queries of each key. One at a time.
+// means "down now") and counting the queries of each key; GetForegroundWindow
+// answering `foregroundWindow` (FakeWindow() by default), as keys count only
+// for the window in front. One at a time.
 class FakeKeyboard {
 public:
     FakeKeyboard();
@@ -84,7 +86,9 @@ public:
 
     std::map<int, SHORT> keyStates;
     std::map<int, int> queries;
+    HWND foregroundWindow;
 
 private:
     ImportPatch patch_;
+    ImportPatch foregroundPatch_;
 };
