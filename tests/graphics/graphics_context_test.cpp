@@ -1,6 +1,5 @@
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -20,12 +19,6 @@ uint32_t Bits(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
     return bits;
-}
-
-// What the runtime does with g_graphics when the process ends.
-void RunProcessExitTeardown() {
-    g_graphics.~GraphicsContext();
-    new (&g_graphics) GraphicsContext{};
 }
 
 // Index of the first log entry that starts with `prefix`, or the log's size.

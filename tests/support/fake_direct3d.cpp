@@ -1,8 +1,8 @@
 #include "tests/support/fake_direct3d.h"
 
+#include <new>
 #include <stdexcept>
 
-#include "graphics/com_release.h"
 #include "graphics/graphics_context.h"
 #include "tests/support/fake_format.h"
 #include "tests/support/import_patch.h"
@@ -321,11 +321,12 @@ FakeVertexDeclaration::FakeVertexDeclaration(FakeDirect3DScope& scope,
 
 // ---- The program's state --------------------------------------------------
 
+void RunProcessExitTeardown() {
+    g_graphics.~GraphicsContext();
+    new (&g_graphics) GraphicsContext{};
+}
+
 void ResetGraphics() {
-    g_graphics.square.ReleaseObjects();
-    g_graphics.cube.ReleaseObjects();
-    g_graphics.material.ReleaseObjects();
-    ReleaseAndClear(g_graphics.device);
-    ReleaseAndClear(g_graphics.direct3D);
-    g_graphics = GraphicsContext{};
+    ShutDownGraphics();
+    RunProcessExitTeardown();
 }

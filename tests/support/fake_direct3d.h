@@ -150,6 +150,10 @@ private:
     void* constantTableOriginal_ = nullptr;
 };
 
-// Releases what g_graphics holds, in the program's teardown order (square,
-// cube, material, device, interface), and gives it the state of process start.
+// What the runtime does with g_graphics when the process ends: its
+// destructor runs, here in place, and it gets the state of process start.
+void RunProcessExitTeardown();
+
+// The program's shutdown, then the process-exit teardown: nothing is left
+// held, and no test sees another's state.
 void ResetGraphics();
