@@ -157,7 +157,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT, WINBOOL*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
                                               UINT offset, UINT stride) override;
-    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*, UINT*) override;
+    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*,
+                                              UINT*) override;
     HRESULT STDMETHODCALLTYPE SetStreamSourceFreq(UINT, UINT) override;
     HRESULT STDMETHODCALLTYPE GetStreamSourceFreq(UINT, UINT*) override;
     HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9* buffer) override;

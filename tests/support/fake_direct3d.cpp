@@ -48,9 +48,8 @@ HRESULT WINAPI FakeD3DXGetShaderConstantTable(const DWORD* byteCode, ID3DXConsta
     if (byteCode == nullptr || table == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    *table =
-        g_scope->Make(g_scope->constantTables, g_scope->constantNames, g_scope->constantShapes)
-            ->com();
+    *table = g_scope->Make(g_scope->constantTables, g_scope->constantNames, g_scope->constantShapes)
+                 ->com();
     return S_OK;
 }
 
