@@ -30,6 +30,7 @@ setup:
 
 # Without GoogleTest's sources (a machine that only ran or packaged the
 # program) the tests are left out; the next `make test` brings them in.
+# Configure's progress is hidden, its notices and errors are not.
 configure: setup
 	@cmake --preset mingw -B $(BUILD_DIR) -DFETCHCONTENT_SOURCE_DIR_LUA=$(LUA_SOURCES) >/dev/null
 

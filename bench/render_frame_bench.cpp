@@ -184,8 +184,8 @@ private:
 class CountingDoubles {
 public:
     explicit CountingDoubles(FakeDirect3DScope& scope)
-        : device_(scope, nullptr, {}), vertexTable_(scope, nullptr, {}),
-          fragmentTable_(scope, nullptr, {}), saved_(Pointers()) {
+        : device_(scope, {}), vertexTable_(scope, {}), fragmentTable_(scope, {}),
+          saved_(Pointers()) {
         GraphicsContext& context = g_graphics;
         context.device = device_.com();
         context.cube.device = device_.com();

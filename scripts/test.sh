@@ -13,7 +13,14 @@ end_wine_session
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 
-ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 300 -j2 "$@" 2>&1 | tee "$BUILD_DIR/ctest.log"
+# A build configured without GoogleTest has no tests, and a run of none
+# must not pass.
+ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 300 -j2 --no-tests=error "$@" 2>&1 |
+  tee "$BUILD_DIR/ctest.log"
 status=${PIPESTATUS[0]}
+if grep -q '^No tests were found' "$BUILD_DIR/ctest.log"; then
+  echo "FAIL: no test ran in $BUILD_DIR: it was configured without GoogleTest's sources" \
+    "(see the configure's notice), or nothing matched the selection"
+fi
 wineserver -k >/dev/null 2>&1 || true
 exit "$status"

@@ -211,7 +211,7 @@ TEST_F(ExitTest, CloseEndsWithZeroAndAFullShutdown) {
     EXPECT_TRUE(messageBoxes.boxes.empty());
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
-    EXPECT_FALSE(GetClassInfoExA(Instance(), "Ovik's Main Window Class", &windowClass));
+    EXPECT_FALSE(GetClassInfoExA(Instance(), mainWindowClass, &windowClass));
     EXPECT_EQ((std::vector<std::string>{"Release() -> 0", "d3d#1.Release() -> 0"}), d3d.log);
     EXPECT_EQ(nullptr, g_graphics.device);
     EXPECT_EQ(nullptr, g_graphics.direct3D);

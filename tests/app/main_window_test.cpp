@@ -10,8 +10,6 @@
 
 namespace {
 
-const char* const className = "Ovik's Main Window Class";
-
 std::string WithErrorText(const char* text, DWORD error) {
     return text + GetWindowsErrorText(error);
 }
@@ -34,7 +32,7 @@ TEST_F(MainWindowClass, RegistersTheClassTheWindowIsMadeOf) {
 
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
-    ASSERT_TRUE(GetClassInfoExA(Instance(), className, &windowClass));
+    ASSERT_TRUE(GetClassInfoExA(Instance(), mainWindowClass, &windowClass));
     EXPECT_EQ(0u, windowClass.style);
     EXPECT_EQ(&MainWindowProcedure, windowClass.lpfnWndProc);
     EXPECT_EQ(reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(2)), windowClass.hbrBackground);
@@ -94,7 +92,7 @@ TEST_F(MainWindowClass, UnregistersAfterTheWindowIsGone) {
     EXPECT_TRUE(messageBoxes.boxes.empty());
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
-    EXPECT_FALSE(GetClassInfoExA(Instance(), className, &windowClass));
+    EXPECT_FALSE(GetClassInfoExA(Instance(), mainWindowClass, &windowClass));
 }
 
 using MainWindowCreation = ShellTest;

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -9,17 +8,9 @@
 
 #include <windows.h>
 
-namespace {
+#include "tests/support/child_process.h"
 
-// The built program, as Windows sees its path.
-std::string GamePath() {
-    std::string path = GAME_EXE;
-    if (!path.empty() && path[0] == '/') {
-        std::replace(path.begin(), path.end(), '/', '\\');
-        path = "Z:" + path;
-    }
-    return path;
-}
+namespace {
 
 #pragma pack(push, 2)
 struct IconGroupHeader {
@@ -42,8 +33,8 @@ struct IconGroupEntry {
 class GameResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = LoadLibraryExA(GamePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, module) << GamePath();
+        module = LoadLibraryExA(WindowsPath(GAME_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module) << WindowsPath(GAME_EXE);
     }
     void TearDown() override {
         if (module != nullptr) {
@@ -146,7 +137,7 @@ std::string DottedVersion(DWORD high, DWORD low) {
 } // namespace
 
 TEST(GameVersion, PropertiesShowTheProjectVersionAndNames) {
-    const std::string path = GamePath();
+    const std::string path = WindowsPath(GAME_EXE);
     const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
     ASSERT_NE(0u, size) << "no version resource in " << path;
     std::vector<char> info(size);

@@ -5,16 +5,7 @@
 #include <windows.h>
 
 #include "app/main_window.h"
-
-inline BOOL CALLBACK MatchMainWindow(HWND window, LPARAM found) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    if (lstrcmpA(name, "Ovik's Main Window Class") == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
+#include "tests/support/test_windows.h"
 
 // The shell's tests use the real window class and window under the X server.
 // Every test starts and ends with no main window, no registered class and an
@@ -31,7 +22,7 @@ protected:
             DestroyWindow(g_mainWindow);
         }
         g_mainWindow = nullptr;
-        UnregisterClassA("Ovik's Main Window Class", Instance());
+        UnregisterClassA(mainWindowClass, Instance());
         DrainMessages();
     }
 
@@ -52,14 +43,6 @@ protected:
             }
         }
         return quits;
-    }
-
-    // The main window of this thread (other test programs may show theirs on
-    // the same display), or null.
-    static HWND FindOwnMainWindow() {
-        HWND found = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), &MatchMainWindow, reinterpret_cast<LPARAM>(&found));
-        return found;
     }
 
     // The shell's own window, created the way start-up creates it.

@@ -14,13 +14,13 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_direct3d.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/test_windows.h"
 #include "tests/support/win32_fakes.h"
 
 namespace {
-
-const char* const className = "Ovik's Main Window Class";
 
 // Alive until the process ends: nothing may show a real box, and the fakes
 // must outlive the program's own teardown at exit.
@@ -29,34 +29,6 @@ FakeDirect3DScope* g_direct3D;
 FailingCall* g_failingRegister;
 FailingCall* g_failingCreate;
 
-std::string Escaped(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        escaped += c == '\r'   ? std::string("\\r")
-                   : c == '\n' ? std::string("\\n")
-                               : std::string(1, c);
-    }
-    return escaped;
-}
-
-BOOL CALLBACK MatchMainWindow(HWND window, LPARAM found) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    if (lstrcmpA(name, className) == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The main window of this process; other tests may show theirs on the same
-// display.
-HWND FindOwnMainWindow() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &MatchMainWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void Report() {
     const HWND mainWindow = FindOwnMainWindow();
     for (const CapturedMessageBox& box : g_messageBoxes->boxes) {
@@ -64,13 +36,14 @@ void Report() {
                             : box.owner == mainWindow ? "main"
                                                       : "other";
         std::printf("box owner=%s caption=%s text=%s\n", owner, box.caption.c_str(),
-                    Escaped(box.text).c_str());
+                    EscapeLineBreaks(box.text).c_str());
     }
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
-    std::printf("class %s\n", GetClassInfoExA(GetModuleHandleA(nullptr), className, &windowClass)
-                                  ? "registered"
-                                  : "unregistered");
+    std::printf("class %s\n",
+                GetClassInfoExA(GetModuleHandleA(nullptr), mainWindowClass, &windowClass)
+                    ? "registered"
+                    : "unregistered");
     std::printf("window %s\n", mainWindow != nullptr ? "exists" : "gone");
     if (g_failingCreate != nullptr) {
         std::printf("CreateWindowExA calls %d\n", g_failingCreate->calls());

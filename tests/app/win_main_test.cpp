@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -6,13 +5,9 @@
 #include <windows.h>
 
 #include "app/windows_error.h"
+#include "tests/support/child_process.h"
 
 namespace {
-
-struct ChildRun {
-    DWORD exitCode;
-    std::string output;
-};
 
 std::string ChildPath() {
     char path[MAX_PATH];
@@ -21,65 +16,11 @@ std::string ChildPath() {
     return childPath.substr(0, childPath.find_last_of("\\/") + 1) + "win_main_child.exe";
 }
 
-// The program's folder, as Windows sees it: the child runs there, where the
-// material and the shaders are.
-std::string GameFolder() {
-    std::string path = GAME_OUTPUT_DIR;
-    if (!path.empty() && path[0] == '/') {
-        std::replace(path.begin(), path.end(), '/', '\\');
-        path = "Z:" + path;
-    }
-    return path;
-}
-
-// Runs WinMain in a child process (see win_main_child.cpp) and collects what
-// it reports; a child that does not end within 20 seconds is killed and fails.
+// Runs WinMain in a child process (see win_main_child.cpp) in the program's
+// folder, where the material and the shaders are, and collects what it
+// reports.
 ChildRun RunWinMain(const std::string& scenario) {
-    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        ADD_FAILURE() << "no pipe";
-        return {999, ""};
-    }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + ChildPath() + "\" " + scenario;
-    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, GameFolder().c_str(), &startup, &process);
-    CloseHandle(writeEnd);
-    if (!started) {
-        ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastWindowsErrorText();
-        CloseHandle(readEnd);
-        return {999, ""};
-    }
-    // Waited for before reading: a child that never ends never closes the
-    // pipe. What it writes, a few short lines, fits in the pipe meanwhile.
-    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 998);
-        ADD_FAILURE() << "WinMain did not end";
-    }
-    std::string output;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        output.append(buffer, read);
-    }
-    // The child writes text lines; the texts it reports carry their own line
-    // breaks escaped.
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    DWORD exitCode = 999;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    CloseHandle(readEnd);
-    return {exitCode, output};
+    return RunChild("\"" + ChildPath() + "\" " + scenario, WindowsPath(GAME_OUTPUT_DIR).c_str());
 }
 
 bool Has(const std::string& output, const std::string& line) {
@@ -87,13 +28,8 @@ bool Has(const std::string& output, const std::string& line) {
 }
 
 std::string Box(const char* owner, const char* caption, const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        escaped += c == '\r'   ? std::string("\\r")
-                   : c == '\n' ? std::string("\\n")
-                               : std::string(1, c);
-    }
-    return std::string("box owner=") + owner + " caption=" + caption + " text=" + escaped;
+    return std::string("box owner=") + owner + " caption=" + caption +
+           " text=" + EscapeLineBreaks(text);
 }
 
 int CountBoxes(const std::string& output) {

@@ -1,6 +1,5 @@
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -8,8 +7,8 @@
 
 #include "graphics/graphics_context.h"
 #include "tests/support/fake_direct3d.h"
-#include "tests/support/import_patch.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/win32_fakes.h"
 
 // These tests run in the program's folder, so that start-up finds the real
 // material file and shaders and goes through every step.
@@ -22,12 +21,6 @@ uint32_t Bits(float value) {
     return bits;
 }
 
-// What the runtime does with g_graphics when the process ends.
-void RunProcessExitTeardown() {
-    g_graphics.~GraphicsContext();
-    new (&g_graphics) GraphicsContext{};
-}
-
 // Index of the first log entry that starts with `prefix`, or the log's size.
 size_t FirstCall(const std::vector<std::string>& log, const std::string& prefix) {
     for (size_t i = 0; i < log.size(); ++i) {
@@ -36,15 +29,6 @@ size_t FirstCall(const std::vector<std::string>& log, const std::string& prefix)
         }
     }
     return log.size();
-}
-
-std::vector<std::string>* g_log;
-void* g_realQueryPerformanceCounter;
-
-BOOL WINAPI LoggedQueryPerformanceCounter(LARGE_INTEGER* count) {
-    g_log->push_back("QueryPerformanceCounter");
-    return reinterpret_cast<decltype(&QueryPerformanceCounter)>(g_realQueryPerformanceCounter)(
-        count);
 }
 
 class GraphicsContextTest : public ::testing::Test {
@@ -146,10 +130,7 @@ TEST_F(GraphicsStartUp, DeviceIsAWindowed800By600HardwareDevice) {
 // The clock starts before Direct3D, so the first frame's time covers all of
 // start-up; then material, fragment shader, vertex shader, cube, square.
 TEST_F(GraphicsStartUp, StepsRunInOrder) {
-    g_log = &d3d.log;
-    ImportPatch counter("kernel32.dll", "QueryPerformanceCounter",
-                        reinterpret_cast<void*>(&LoggedQueryPerformanceCounter));
-    g_realQueryPerformanceCounter = counter.original();
+    SequenceLog logged(d3d.log);
 
     ASSERT_TRUE(InitializeGraphics(FakeWindow()));
 

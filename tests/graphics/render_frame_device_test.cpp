@@ -5,14 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "graphics/graphics_context.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_direct3d.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/test_windows.h"
 #include "tests/support/win32_fakes.h"
 
 // Every allocation of this executable's code, the program's included, while
@@ -140,37 +143,10 @@ private:
                                                       const RGNDATA* dirty) {
         PresentCapture& capture = *g_presentCapture;
         ++capture.presents;
-        capture.ReadBackBuffer();
+        capture.pixels = ReadBackBuffer(capture.device_);
         const PresentMethod present =
             reinterpret_cast<PresentMethod>(capture.realTable_[presentMethod]);
         return present(device, source, destination, window, dirty);
-    }
-
-    void ReadBackBuffer() {
-        pixels.clear();
-        IDirect3DSurface9* backBuffer = nullptr;
-        IDirect3DSurface9* copy = nullptr;
-        if (SUCCEEDED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)) &&
-            SUCCEEDED(device_->CreateOffscreenPlainSurface(width, height, D3DFMT_X8R8G8B8,
-                                                           D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
-            SUCCEEDED(device_->GetRenderTargetData(backBuffer, copy))) {
-            D3DLOCKED_RECT locked;
-            if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-                pixels.resize(width * height);
-                for (int y = 0; y < height; ++y) {
-                    std::memcpy(&pixels[y * width],
-                                static_cast<BYTE*>(locked.pBits) + y * locked.Pitch,
-                                width * sizeof(uint32_t));
-                }
-                copy->UnlockRect();
-            }
-        }
-        if (copy != nullptr) {
-            copy->Release();
-        }
-        if (backBuffer != nullptr) {
-            backBuffer->Release();
-        }
     }
 
     IDirect3DDevice9* device_;
@@ -238,60 +214,26 @@ void ExpectColorNear(const Color& expected, const Color& actual, int tolerance, 
 
 // --- The program on a window of the test ---------------------------------
 
-LRESULT CALLBACK TestWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-const char* const testWindowClass = "Render Frame Device Test";
-
-class RenderFrameDeviceTest : public ::testing::Test {
+class RenderFrameDeviceTest : public RealDeviceTest {
 protected:
     void SetUp() override {
         ResetGraphics();
         // The material names its shaders relative to the program's folder.
-        ASSERT_TRUE(SetCurrentDirectoryA(GAME_DIR)) << GAME_DIR;
-        WNDCLASSEXA windowClass = {};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = TestWindowProcedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = testWindowClass;
-        ASSERT_NE(0, RegisterClassExA(&windowClass));
-        // Never shown, so it takes no focus from anything else on the display.
-        RECT frame = {0, 0, width, height};
-        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-        window =
-            CreateWindowExA(0, testWindowClass, "Render Frame Device Test", WS_OVERLAPPEDWINDOW, 0,
-                            0, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, window);
+        const std::string folder = WindowsPath(GAME_OUTPUT_DIR);
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str())) << folder;
+        ASSERT_NO_FATAL_FAILURE(OpenWindow());
         keyboard.foregroundWindow = window;
-
         ASSERT_TRUE(InitializeGraphics(window));
         EXPECT_TRUE(messageBoxes.boxes.empty()) << messageBoxes.boxes[0].text;
         ASSERT_NE(nullptr, g_graphics.material.vertexConstantTable);
         ASSERT_NE(nullptr, g_graphics.material.fragmentConstantTable);
         ASSERT_NE(nullptr, g_graphics.square.indexBuffer);
-        // Our own reference, released last, shows whether the device goes.
         device = g_graphics.device;
-        device->AddRef();
-    }
-
-    void TearDown() override {
-        ShutDownGraphics();
-        if (device != nullptr) {
-            EXPECT_EQ(0u, device->Release());
-        }
-        if (window != nullptr) {
-            DestroyWindow(window);
-        }
-        UnregisterClassA(testWindowClass, GetModuleHandleA(nullptr));
     }
 
     // No key of anyone else's test on the display reaches the frames.
     FakeKeyboard keyboard;
     MessageBoxCapture messageBoxes;
-    HWND window = nullptr;
-    IDirect3DDevice9* device = nullptr;
 };
 
 TEST_F(RenderFrameDeviceTest, FirstFrameShowsTheCubeOnTheFloor) {

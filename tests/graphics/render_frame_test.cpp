@@ -41,43 +41,6 @@ float FromBits(uint32_t bits) {
     return value;
 }
 
-// Puts the frame's counter reads and key queries into the Direct3D call log,
-// so that one sequence shows the order of every step. Forwards to the fakes
-// patched before it.
-std::vector<std::string>* g_sequence;
-void* g_counterBefore;
-void* g_keysBefore;
-
-BOOL WINAPI LoggedQueryPerformanceCounter(LARGE_INTEGER* count) {
-    g_sequence->push_back("QueryPerformanceCounter");
-    return reinterpret_cast<BOOL(WINAPI*)(LARGE_INTEGER*)>(g_counterBefore)(count);
-}
-
-SHORT WINAPI LoggedGetAsyncKeyState(int virtualKey) {
-    char entry[32];
-    std::snprintf(entry, sizeof(entry), "GetAsyncKeyState(0x%02X)", virtualKey);
-    g_sequence->push_back(entry);
-    return reinterpret_cast<SHORT(WINAPI*)(int)>(g_keysBefore)(virtualKey);
-}
-
-class SequenceLog {
-public:
-    explicit SequenceLog(std::vector<std::string>& log)
-        : counter_("kernel32.dll", "QueryPerformanceCounter",
-                   reinterpret_cast<void*>(&LoggedQueryPerformanceCounter)),
-          keys_("user32.dll", "GetAsyncKeyState",
-                reinterpret_cast<void*>(&LoggedGetAsyncKeyState)) {
-        g_sequence = &log;
-        g_counterBefore = counter_.original();
-        g_keysBefore = keys_.original();
-    }
-    ~SequenceLog() { g_sequence = nullptr; }
-
-private:
-    ImportPatch counter_;
-    ImportPatch keys_;
-};
-
 class RenderFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <d3dx9shader.h>
 
+#include "tests/support/child_process.h"
 #include "tools/shader_compiler/constant_table.h"
 #include "tools/shader_compiler/shader_assembly.h"
 
@@ -222,41 +223,9 @@ TEST(ShaderCompiler, StoresDefaultsAsWholeRegisters) {
 }
 
 // Runs the tool as the build does and gives its exit code and error output.
-DWORD RunShaderCompiler(const std::string& source, const std::string& output,
-                        std::string& errorOutput) {
-    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        return ~0u;
-    }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string commandLine =
-        "\"" + std::string(SHADER_COMPILER) + "\" \"" + source + "\" \"" + output + "\"";
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    DWORD exitCode = ~0u;
-    if (started) {
-        char chunk[512];
-        DWORD read = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
-            errorOutput.append(chunk, read);
-        }
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
-    return exitCode;
+ChildRun RunShaderCompiler(const std::string& source, const std::string& output) {
+    return RunChild(
+        "\"" + std::string(SHADER_COMPILER) + "\" \"" + source + "\" \"" + output + "\"", nullptr);
 }
 
 std::string TemporaryPath(const char* name) {
@@ -276,15 +245,15 @@ TEST(ShaderCompiler, BadSourceFailsTheBuildAndLeavesNoOutput) {
     std::ofstream(source) << "ps_2_0\ndcl v0\nfrob r0, v0\nmov oC0, r0\n";
     std::ofstream(output) << "stale output of an earlier build";
 
-    std::string errorOutput;
-    EXPECT_EQ(1u, RunShaderCompiler(source, output, errorOutput));
-    EXPECT_NE(std::string::npos, errorOutput.find(source + ":3: error: ")) << errorOutput;
+    const ChildRun failed = RunShaderCompiler(source, output);
+    EXPECT_EQ(1u, failed.exitCode);
+    EXPECT_NE(std::string::npos, failed.output.find(source + ":3: error: ")) << failed.output;
     EXPECT_FALSE(FileExists(output));
 
     std::ofstream(source) << "// @constant g c0 vector float4 = 1, 2, 3, 4\n"
                              "ps_2_0\nmov oC0, c0\n";
-    errorOutput.clear();
-    EXPECT_EQ(0u, RunShaderCompiler(source, output, errorOutput)) << errorOutput;
+    const ChildRun built = RunShaderCompiler(source, output);
+    EXPECT_EQ(0u, built.exitCode) << built.output;
     EXPECT_TRUE(FileExists(output));
     std::remove(source.c_str());
     std::remove(output.c_str());

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,26 +16,12 @@
 #include "graphics/graphics_context.h"
 #include "material/shader_steps.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/test_windows.h"
 
 namespace {
 
 const int width = 800;
 const int height = 600;
-const char* const windowClassName = "ShaderDeviceTest";
-
-HWND CreateTestWindow() {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = windowClassName;
-    RegisterClassExA(&windowClass);
-    RECT rect = {0, 0, width, height};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExA(0, windowClassName, "shader device test", WS_OVERLAPPEDWINDOW, 0, 0,
-                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-}
 
 struct ColoredVertex {
     float x, y, z;
@@ -46,16 +33,10 @@ const D3DVERTEXELEMENT9 vertexElements[] = {
     {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
     D3DDECL_END()};
 
-class ShadersOnRealDevice : public ::testing::Test {
+class ShadersOnRealDevice : public RealDeviceTest {
 protected:
     void SetUp() override {
-        window = CreateTestWindow();
-        ASSERT_NE(nullptr, window);
-        g_graphics.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(nullptr, g_graphics.direct3D);
-        ASSERT_TRUE(CreateDevice(window));
-        g_graphics.window = window;
-        device = g_graphics.device;
+        ASSERT_NO_FATAL_FAILURE(StartDevice());
         Material& material = g_graphics.material;
         material.vertexShaderPath = std::string(GAME_DATA_DIR) + "/shaders/vertex.shader";
         material.fragmentShaderPath = std::string(GAME_DATA_DIR) + "/shaders/fragment.shader";
@@ -64,24 +45,6 @@ protected:
         ASSERT_TRUE(LoadVertexShader());
         EXPECT_TRUE(messageBoxes.boxes.empty());
     }
-
-    void TearDown() override {
-        if (device != nullptr) {
-            // Our own reference outlives the shutdown: anything of the
-            // material still holding the device keeps it above zero.
-            device->AddRef();
-            ShutDownGraphics();
-            EXPECT_EQ(0u, device->Release());
-        }
-        g_graphics.material = Material{};
-        if (window != nullptr) {
-            DestroyWindow(window);
-        }
-        UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));
-    }
-
-    HWND window = nullptr;
-    IDirect3DDevice9* device = nullptr;
 };
 
 TEST_F(ShadersOnRealDevice, BothShadersAreCreatedWithEveryHandle) {
@@ -169,30 +132,6 @@ TEST_F(ShadersOnRealDevice, RegistersHoldTheTransformsForRowVectorsInOrder) {
     }
 }
 
-std::uint32_t PixelAt(IDirect3DDevice9* device, int column, int row) {
-    std::uint32_t pixel = 0xDEADBEEF;
-    IDirect3DSurface9* backBuffer = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    D3DLOCKED_RECT locked = {};
-    if (SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)) &&
-        SUCCEEDED(device->CreateOffscreenPlainSurface(width, height, D3DFMT_X8R8G8B8,
-                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
-        SUCCEEDED(device->GetRenderTargetData(backBuffer, copy)) &&
-        SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        std::memcpy(&pixel,
-                    static_cast<const char*>(locked.pBits) + row * locked.Pitch + column * 4,
-                    sizeof(pixel));
-        copy->UnlockRect();
-    }
-    if (copy != nullptr) {
-        copy->Release();
-    }
-    if (backBuffer != nullptr) {
-        backBuffer->Release();
-    }
-    return pixel;
-}
-
 int Channel(std::uint32_t color, int shift) {
     return static_cast<int>((color >> shift) & 0xFF);
 }
@@ -246,11 +185,14 @@ TEST_F(ShadersOnRealDevice, DrawsThroughTheTransformsWithTheModifiedColor) {
     const int row = static_cast<int>((1.0f - screen.y) * 0.5f * height);
     ASSERT_NEAR(504, column, 2);
     ASSERT_NEAR(248, row, 2);
-    ExpectColor(D3DCOLOR_XRGB(0x60, 0x80, 0x3C), PixelAt(device, column, row));
-    ExpectColor(D3DCOLOR_XRGB(0x60, 0x80, 0x3C), PixelAt(device, column + 30, row - 30));
+    const std::vector<std::uint32_t> pixels = ReadBackBuffer(device);
+    ASSERT_EQ(static_cast<size_t>(width * height), pixels.size());
+    const auto pixelAt = [&pixels](int x, int y) { return pixels[y * width + x]; };
+    ExpectColor(D3DCOLOR_XRGB(0x60, 0x80, 0x3C), pixelAt(column, row));
+    ExpectColor(D3DCOLOR_XRGB(0x60, 0x80, 0x3C), pixelAt(column + 30, row - 30));
     // Without the model transform the square would sit here, left of centre.
-    ExpectColor(0, PixelAt(device, 348, 300));
-    ExpectColor(0, PixelAt(device, width / 2, height / 2));
+    ExpectColor(0, pixelAt(348, 300));
+    ExpectColor(0, pixelAt(width / 2, height / 2));
 }
 
 } // namespace

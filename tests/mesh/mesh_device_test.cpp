@@ -14,6 +14,7 @@
 #include "graphics/graphics_context.h"
 #include "tests/mesh/expected_geometry.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/test_windows.h"
 
 namespace {
 
@@ -29,20 +30,6 @@ const char vertexShaderSource[] = "vs_2_0\n"
 const char pixelShaderSource[] = "ps_2_0\n"
                                  "dcl v0\n"
                                  "mov oC0, v0\n";
-
-HWND CreateTestWindow() {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "MeshDeviceTest";
-    RegisterClassExA(&windowClass);
-    RECT rect = {0, 0, width, height};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExA(0, "MeshDeviceTest", "mesh device test", WS_OVERLAPPEDWINDOW, 0, 0,
-                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-}
 
 ID3DXBuffer* Assemble(const char* source) {
     ID3DXBuffer* code = nullptr;
@@ -121,31 +108,7 @@ std::vector<std::uint32_t> Render(IDirect3DDevice9* device, const View& view, bo
         DrawMesh(device, g_graphics.square);
     }
     device->EndScene();
-
-    std::vector<std::uint32_t> pixels;
-    IDirect3DSurface9* backBuffer = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    EXPECT_TRUE(SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)));
-    EXPECT_TRUE(SUCCEEDED(device->CreateOffscreenPlainSurface(width, height, D3DFMT_X8R8G8B8,
-                                                              D3DPOOL_SYSTEMMEM, &copy, nullptr)));
-    D3DLOCKED_RECT locked = {};
-    if (backBuffer != nullptr && copy != nullptr &&
-        SUCCEEDED(device->GetRenderTargetData(backBuffer, copy)) &&
-        SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        pixels.resize(width * height);
-        for (int row = 0; row < height; ++row) {
-            std::memcpy(&pixels[row * width],
-                        static_cast<const char*>(locked.pBits) + row * locked.Pitch, width * 4);
-        }
-        copy->UnlockRect();
-    }
-    if (copy != nullptr) {
-        copy->Release();
-    }
-    if (backBuffer != nullptr) {
-        backBuffer->Release();
-    }
-    return pixels;
+    return ReadBackBuffer(device);
 }
 
 D3DXVECTOR3 PositionOf(const ExpectedVertex& vertex) {
@@ -196,34 +159,9 @@ D3DXVECTOR3 UpFor(const D3DXVECTOR3& normal) {
     return normal.y != 0.0f ? D3DXVECTOR3(0, 0, 1) : D3DXVECTOR3(0, 1, 0);
 }
 
-class MeshOnRealDevice : public ::testing::Test {
+class MeshOnRealDevice : public RealDeviceTest {
 protected:
-    void SetUp() override {
-        window = CreateTestWindow();
-        ASSERT_NE(nullptr, window);
-        g_graphics.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(nullptr, g_graphics.direct3D);
-        ASSERT_TRUE(CreateDevice(window));
-        g_graphics.window = window;
-        device = g_graphics.device;
-    }
-
-    void TearDown() override {
-        if (device != nullptr) {
-            // Keep a reference of our own past the shutdown: if the meshes
-            // left anything alive, the device outlives this last Release.
-            device->AddRef();
-            ShutDownGraphics();
-            EXPECT_EQ(0u, device->Release());
-        }
-        if (window != nullptr) {
-            DestroyWindow(window);
-        }
-        UnregisterClassA("MeshDeviceTest", GetModuleHandleA(nullptr));
-    }
-
-    HWND window = nullptr;
-    IDirect3DDevice9* device = nullptr;
+    void SetUp() override { StartDevice(); }
 };
 
 TEST_F(MeshOnRealDevice, BothMeshesBuildAndDrawTheirFacesFromOutsideOnly) {

@@ -14,16 +14,6 @@ std::vector<std::string> LogSince(const FakeDirect3DScope& d3d, size_t first) {
     return std::vector<std::string>(d3d.log.begin() + first, d3d.log.end());
 }
 
-// The process-exit teardown (~GraphicsContext) run on the present state:
-// a copy takes the meshes and the material over and is destroyed, and
-// g_graphics keeps only the device and the interface.
-void RunExitTeardown() {
-    GraphicsContext atExit = g_graphics;
-    g_graphics.cube = Mesh{};
-    g_graphics.square = Mesh{};
-    g_graphics.material = Material{};
-}
-
 TEST(MeshTeardown, ReleasesBuffersThenUnbindsAndReleasesTheDeclarationOnce) {
     FakeDirect3DScope d3d;
     MessageBoxCapture messageBoxes;
@@ -90,7 +80,7 @@ TEST(MeshTeardown, ShutdownReleasesTheMeshesBeforeTheDeviceAndExitFindsNothing) 
     EXPECT_TRUE(device->released());
 
     const size_t atExit = d3d.log.size();
-    RunExitTeardown();
+    RunProcessExitTeardown();
     EXPECT_TRUE(LogSince(d3d, atExit).empty());
     EXPECT_EQ(0, d3d.callsAfterRelease);
     EXPECT_EQ(0, d3d.overReleases);
@@ -105,7 +95,7 @@ TEST(MeshTeardown, ExitWithoutShutdownReleasesTheMeshesIntoALiveDevice) {
     ASSERT_NE(nullptr, device);
     BuildBothMeshes();
 
-    RunExitTeardown();
+    RunProcessExitTeardown();
     EXPECT_FALSE(device->released());
     EXPECT_EQ(0, d3d.callsAfterRelease);
     for (const FakeVertexBuffer* buffer : d3d.vertexBuffers) {
@@ -128,7 +118,7 @@ TEST(MeshTeardown, ExitAfterAFailedStartCallsNothing) {
     ASSERT_FALSE(InitializeGraphics(TestWindow()));
 
     const size_t atExit = d3d.log.size();
-    RunExitTeardown();
+    RunProcessExitTeardown();
     EXPECT_TRUE(LogSince(d3d, atExit).empty());
     EXPECT_EQ(0, d3d.callsAfterRelease);
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <unknwn.h>
+#include <d3d9.h>
 
 class FakeDirect3DScope;
 
@@ -18,7 +19,6 @@ public:
     FakeObject& operator=(const FakeObject&) = delete;
 
     const std::string& name() const { return name_; }
-    const std::string& kind() const { return kind_; }
     long refCount() const { return refCount_; }
     bool released() const { return refCount_ <= 0; }
 
@@ -39,6 +39,12 @@ private:
     std::string name_;
     long refCount_ = 1;
 };
+
+// What a getter or creator the program does not use answers: the failure the
+// test asked for, or "not here".
+inline HRESULT Refused(HRESULT recorded) {
+    return FAILED(recorded) ? recorded : D3DERR_INVALIDCALL;
+}
 
 // IUnknown for a fake of `Interface`.
 template <typename Interface> class FakeCom : public Interface, public FakeObject {

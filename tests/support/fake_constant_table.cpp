@@ -9,11 +9,9 @@ D3DXCONSTANT_DESC ConstantOf(D3DXPARAMETER_CLASS shape, UINT rows, UINT columns,
     return {nullptr, D3DXRS_FLOAT4, 0, 4, shape, type, rows, columns, elements, 0, bytes, nullptr};
 }
 
-FakeConstantTable::FakeConstantTable(FakeDirect3DScope& scope, const DWORD* byteCode,
-                                     const std::set<std::string>& names,
+FakeConstantTable::FakeConstantTable(FakeDirect3DScope& scope, const std::set<std::string>& names,
                                      const ConstantShapes& shapes)
-    : FakeCom(scope, "ct"), byteCode(byteCode), names_(names.begin(), names.end()),
-      shapes_(shapes) {}
+    : FakeCom(scope, "ct"), names_(names.begin(), names.end()), shapes_(shapes) {}
 
 D3DXHANDLE FakeConstantTable::HandleOf(const std::string& name) const {
     for (const std::string& known : names_) {
@@ -106,7 +104,6 @@ D3DXHANDLE FakeConstantTable::GetConstant(D3DXHANDLE, UINT) {
 }
 D3DXHANDLE FakeConstantTable::GetConstantByName(D3DXHANDLE parent, const char* name) {
     const HRESULT failure = Record("GetConstantByName", LogArguments(ConstantName(parent), name));
-    lookups.push_back(name != nullptr ? name : "null");
     if (FAILED(failure) || name == nullptr || parent != nullptr) {
         return nullptr;
     }

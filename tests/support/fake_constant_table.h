@@ -33,14 +33,9 @@ class FakeConstantTable : public FakeCom<ID3DXConstantTable> {
 public:
     // GetConstantDesc describes the names that have a shape and fails for
     // the others.
-    FakeConstantTable(FakeDirect3DScope& scope, const DWORD* byteCode,
-                      const std::set<std::string>& names, const ConstantShapes& shapes = {});
+    FakeConstantTable(FakeDirect3DScope& scope, const std::set<std::string>& names,
+                      const ConstantShapes& shapes = {});
 
-    // The handle GetConstantByName gives for `name`, or null when unknown.
-    D3DXHANDLE HandleOf(const std::string& name) const;
-
-    const DWORD* byteCode;
-    std::vector<std::string> lookups; // names asked for, in order
     std::vector<ConstantSetting> settings;
 
     void* STDMETHODCALLTYPE GetBufferPointer() override;
@@ -92,6 +87,8 @@ private:
     HRESULT RecordSetting(const char* method, IDirect3DDevice9* device, D3DXHANDLE constant,
                           const float* values, UINT valueCount, UINT count);
     std::string ConstantName(D3DXHANDLE constant) const;
+    // The handle GetConstantByName gives for `name`, or null when unknown.
+    D3DXHANDLE HandleOf(const std::string& name) const;
 
     // Stable storage: a handle is the address of its name's characters.
     std::list<std::string> names_;

@@ -1,17 +1,9 @@
 #include "tests/support/fake_device.h"
 
-#include <cstring>
-
 #include "tests/support/fake_direct3d.h"
 #include "tests/support/fake_format.h"
 
 namespace {
-
-// What an unused getter or creator answers: the failure the test asked for,
-// or "not here".
-HRESULT Refused(HRESULT recorded) {
-    return FAILED(recorded) ? recorded : D3DERR_INVALIDCALL;
-}
 
 const char* Given(const void* pointer) {
     return pointer != nullptr ? "?" : "null";
@@ -39,21 +31,10 @@ UINT IndicesFor(D3DPRIMITIVETYPE type, UINT primitiveCount) {
 
 } // namespace
 
-FakeDevice::FakeDevice(FakeDirect3DScope& scope, IDirect3D9* direct3D,
-                       const D3DDEVICE_CREATION_PARAMETERS& creation)
-    : FakeCom(scope, "dev"), creation(creation), direct3D(direct3D) {}
+FakeDevice::FakeDevice(FakeDirect3DScope& scope, const D3DDEVICE_CREATION_PARAMETERS& creation)
+    : FakeCom(scope, "dev"), creation(creation) {}
 
 // ---- Used by the program --------------------------------------------------
-
-HRESULT FakeDevice::GetDirect3D(IDirect3D9** result) {
-    const HRESULT failure = Record("GetDirect3D", "");
-    if (FAILED(failure) || result == nullptr) {
-        return Refused(failure);
-    }
-    direct3D->AddRef();
-    *result = direct3D;
-    return S_OK;
-}
 
 HRESULT FakeDevice::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) {
     const HRESULT failure = Record("GetCreationParameters", "");
@@ -90,7 +71,7 @@ HRESULT FakeDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DP
     if (FAILED(failure) || buffer == nullptr || length == 0 || sharedHandle != nullptr) {
         return Refused(failure);
     }
-    *buffer = scope_.Make(scope_.vertexBuffers, com(), length, usage, fvf, pool)->com();
+    *buffer = scope_.Make(scope_.vertexBuffers, length, usage, fvf, pool)->com();
     return S_OK;
 }
 
@@ -101,7 +82,7 @@ HRESULT FakeDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format
     if (FAILED(failure) || buffer == nullptr || length == 0 || sharedHandle != nullptr) {
         return Refused(failure);
     }
-    *buffer = scope_.Make(scope_.indexBuffers, com(), length, usage, format, pool)->com();
+    *buffer = scope_.Make(scope_.indexBuffers, length, usage, format, pool)->com();
     return S_OK;
 }
 
@@ -118,25 +99,13 @@ HRESULT FakeDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
         elements[count].Stream != end.Stream) {
         return Refused(failure);
     }
-    *result = scope_.Make(scope_.declarations, com(), elements)->com();
+    *result = scope_.Make(scope_.declarations, elements)->com();
     return S_OK;
 }
 
 HRESULT FakeDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* newDeclaration) {
     declaration = newDeclaration;
     return Record("SetVertexDeclaration", scope_.NameOf(newDeclaration));
-}
-
-HRESULT FakeDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** result) {
-    const HRESULT failure = Record("GetVertexDeclaration", "");
-    if (FAILED(failure) || result == nullptr) {
-        return Refused(failure);
-    }
-    if (declaration != nullptr) {
-        declaration->AddRef();
-    }
-    *result = declaration;
-    return S_OK;
 }
 
 HRESULT FakeDevice::SetFVF(DWORD fvf) {
@@ -148,7 +117,7 @@ HRESULT FakeDevice::CreateVertexShader(const DWORD* byteCode, IDirect3DVertexSha
     if (FAILED(failure) || byteCode == nullptr || shader == nullptr) {
         return Refused(failure);
     }
-    *shader = scope_.Make(scope_.vertexShaders, com(), byteCode)->com();
+    *shader = scope_.Make(scope_.vertexShaders, "vs", byteCode)->com();
     return S_OK;
 }
 
@@ -157,82 +126,18 @@ HRESULT FakeDevice::SetVertexShader(IDirect3DVertexShader9* shader) {
     return Record("SetVertexShader", scope_.NameOf(shader));
 }
 
-HRESULT FakeDevice::GetVertexShader(IDirect3DVertexShader9** result) {
-    const HRESULT failure = Record("GetVertexShader", "");
-    if (FAILED(failure) || result == nullptr) {
-        return Refused(failure);
-    }
-    if (vertexShader != nullptr) {
-        vertexShader->AddRef();
-    }
-    *result = vertexShader;
-    return S_OK;
-}
-
 HRESULT FakeDevice::CreatePixelShader(const DWORD* byteCode, IDirect3DPixelShader9** shader) {
     const HRESULT failure = Record("CreatePixelShader", byteCode != nullptr ? "code" : "null");
     if (FAILED(failure) || byteCode == nullptr || shader == nullptr) {
         return Refused(failure);
     }
-    *shader = scope_.Make(scope_.pixelShaders, com(), byteCode)->com();
+    *shader = scope_.Make(scope_.pixelShaders, "ps", byteCode)->com();
     return S_OK;
 }
 
 HRESULT FakeDevice::SetPixelShader(IDirect3DPixelShader9* shader) {
     pixelShader = shader;
     return Record("SetPixelShader", scope_.NameOf(shader));
-}
-
-HRESULT FakeDevice::GetPixelShader(IDirect3DPixelShader9** result) {
-    const HRESULT failure = Record("GetPixelShader", "");
-    if (FAILED(failure) || result == nullptr) {
-        return Refused(failure);
-    }
-    if (pixelShader != nullptr) {
-        pixelShader->AddRef();
-    }
-    *result = pixelShader;
-    return S_OK;
-}
-
-HRESULT FakeDevice::SetVertexShaderConstantF(UINT start, const float* data, UINT count) {
-    const HRESULT failure = Record("SetVertexShaderConstantF", LogArguments(start, count));
-    if (FAILED(failure) || data == nullptr || start > constantRegisters ||
-        count > constantRegisters - start) {
-        return Refused(failure);
-    }
-    std::memcpy(vertexConstants[start], data, count * 4 * sizeof(float));
-    return S_OK;
-}
-
-HRESULT FakeDevice::GetVertexShaderConstantF(UINT start, float* data, UINT count) {
-    const HRESULT failure = Record("GetVertexShaderConstantF", LogArguments(start, count));
-    if (FAILED(failure) || data == nullptr || start > constantRegisters ||
-        count > constantRegisters - start) {
-        return Refused(failure);
-    }
-    std::memcpy(data, vertexConstants[start], count * 4 * sizeof(float));
-    return S_OK;
-}
-
-HRESULT FakeDevice::SetPixelShaderConstantF(UINT start, const float* data, UINT count) {
-    const HRESULT failure = Record("SetPixelShaderConstantF", LogArguments(start, count));
-    if (FAILED(failure) || data == nullptr || start > constantRegisters ||
-        count > constantRegisters - start) {
-        return Refused(failure);
-    }
-    std::memcpy(pixelConstants[start], data, count * 4 * sizeof(float));
-    return S_OK;
-}
-
-HRESULT FakeDevice::GetPixelShaderConstantF(UINT start, float* data, UINT count) {
-    const HRESULT failure = Record("GetPixelShaderConstantF", LogArguments(start, count));
-    if (FAILED(failure) || data == nullptr || start > constantRegisters ||
-        count > constantRegisters - start) {
-        return Refused(failure);
-    }
-    std::memcpy(data, pixelConstants[start], count * 4 * sizeof(float));
-    return S_OK;
 }
 
 HRESULT FakeDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
@@ -245,37 +150,9 @@ HRESULT FakeDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
     return Record("SetStreamSource", LogArguments(stream, scope_.NameOf(buffer), offset, stride));
 }
 
-HRESULT FakeDevice::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offset,
-                                    UINT* stride) {
-    const HRESULT failure = Record("GetStreamSource", LogArguments(stream));
-    if (FAILED(failure) || stream != 0 || buffer == nullptr || offset == nullptr ||
-        stride == nullptr) {
-        return Refused(failure);
-    }
-    if (streamSource != nullptr) {
-        streamSource->AddRef();
-    }
-    *buffer = streamSource;
-    *offset = streamOffset;
-    *stride = streamStride;
-    return S_OK;
-}
-
 HRESULT FakeDevice::SetIndices(IDirect3DIndexBuffer9* buffer) {
     indices = buffer;
     return Record("SetIndices", scope_.NameOf(buffer));
-}
-
-HRESULT FakeDevice::GetIndices(IDirect3DIndexBuffer9** buffer) {
-    const HRESULT failure = Record("GetIndices", "");
-    if (FAILED(failure) || buffer == nullptr) {
-        return Refused(failure);
-    }
-    if (indices != nullptr) {
-        indices->AddRef();
-    }
-    *buffer = indices;
-    return S_OK;
 }
 
 HRESULT FakeDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
@@ -555,6 +432,36 @@ HRESULT FakeDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, c
 HRESULT FakeDevice::ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*,
                                     IDirect3DVertexDeclaration9*, DWORD) {
     return Refused(Record("ProcessVertices", ""));
+}
+HRESULT FakeDevice::GetDirect3D(IDirect3D9**) {
+    return Refused(Record("GetDirect3D", ""));
+}
+HRESULT FakeDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9**) {
+    return Refused(Record("GetVertexDeclaration", ""));
+}
+HRESULT FakeDevice::GetVertexShader(IDirect3DVertexShader9**) {
+    return Refused(Record("GetVertexShader", ""));
+}
+HRESULT FakeDevice::GetPixelShader(IDirect3DPixelShader9**) {
+    return Refused(Record("GetPixelShader", ""));
+}
+HRESULT FakeDevice::GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*, UINT*) {
+    return Refused(Record("GetStreamSource", ""));
+}
+HRESULT FakeDevice::GetIndices(IDirect3DIndexBuffer9**) {
+    return Refused(Record("GetIndices", ""));
+}
+HRESULT FakeDevice::SetVertexShaderConstantF(UINT start, const float*, UINT count) {
+    return Record("SetVertexShaderConstantF", LogArguments(start, count));
+}
+HRESULT FakeDevice::GetVertexShaderConstantF(UINT, float*, UINT) {
+    return Refused(Record("GetVertexShaderConstantF", ""));
+}
+HRESULT FakeDevice::SetPixelShaderConstantF(UINT start, const float*, UINT count) {
+    return Record("SetPixelShaderConstantF", LogArguments(start, count));
+}
+HRESULT FakeDevice::GetPixelShaderConstantF(UINT, float*, UINT) {
+    return Refused(Record("GetPixelShaderConstantF", ""));
 }
 HRESULT FakeDevice::GetFVF(DWORD*) {
     return Refused(Record("GetFVF", ""));

@@ -9,24 +9,16 @@
 
 #include "tests/support/fake_com.h"
 
-// Every method is recorded. The ones a small renderer uses behave: creation
-// makes fakes, Set/Get of shaders, declaration, streams and indices keep the
-// binding (Get adds a reference, as Direct3D does), shader constants are kept
-// in registers. The others answer S_OK (setters) or D3DERR_INVALIDCALL
-// (creators and getters) and touch no output.
+// Every method is recorded. The ones the program uses behave: creation makes
+// fakes, setting shaders, the declaration, stream 0 and the indices keeps the
+// binding that a draw is checked against. The others answer S_OK (setters) or
+// D3DERR_INVALIDCALL (creators and getters) and touch no output.
 class FakeDevice : public FakeCom<IDirect3DDevice9> {
 public:
-    static const int constantRegisters = 256;
-
-    FakeDevice(FakeDirect3DScope& scope, IDirect3D9* direct3D,
-               const D3DDEVICE_CREATION_PARAMETERS& creation);
+    FakeDevice(FakeDirect3DScope& scope, const D3DDEVICE_CREATION_PARAMETERS& creation);
 
     // What GetCreationParameters answers; the test may change it.
     D3DDEVICE_CREATION_PARAMETERS creation;
-    IDirect3D9* direct3D;
-
-    float vertexConstants[constantRegisters][4] = {};
-    float pixelConstants[constantRegisters][4] = {};
 
     IDirect3DVertexDeclaration9* declaration = nullptr;
     IDirect3DVertexShader9* vertexShader = nullptr;
@@ -39,7 +31,7 @@ public:
     HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override;
     UINT STDMETHODCALLTYPE GetAvailableTextureMem() override;
     HRESULT STDMETHODCALLTYPE EvictManagedResources() override;
-    HRESULT STDMETHODCALLTYPE GetDirect3D(IDirect3D9** direct3D) override;
+    HRESULT STDMETHODCALLTYPE GetDirect3D(IDirect3D9**) override;
     HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9*) override;
     HRESULT STDMETHODCALLTYPE GetDisplayMode(UINT, D3DDISPLAYMODE*) override;
     HRESULT STDMETHODCALLTYPE
@@ -150,37 +142,33 @@ public:
         const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration) override;
     HRESULT STDMETHODCALLTYPE
     SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
-    HRESULT STDMETHODCALLTYPE
-    GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
+    HRESULT STDMETHODCALLTYPE GetVertexDeclaration(IDirect3DVertexDeclaration9**) override;
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD fvf) override;
     HRESULT STDMETHODCALLTYPE GetFVF(DWORD*) override;
     HRESULT STDMETHODCALLTYPE CreateVertexShader(const DWORD* byteCode,
                                                  IDirect3DVertexShader9** shader) override;
     HRESULT STDMETHODCALLTYPE SetVertexShader(IDirect3DVertexShader9* shader) override;
-    HRESULT STDMETHODCALLTYPE GetVertexShader(IDirect3DVertexShader9** shader) override;
-    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT start, const float* data,
-                                                       UINT count) override;
-    HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT start, float* data,
-                                                       UINT count) override;
+    HRESULT STDMETHODCALLTYPE GetVertexShader(IDirect3DVertexShader9**) override;
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT, const float*, UINT) override;
+    HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT, float*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT, const int*, UINT) override;
     HRESULT STDMETHODCALLTYPE GetVertexShaderConstantI(UINT, int*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT, const WINBOOL*, UINT) override;
     HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT, WINBOOL*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
                                               UINT offset, UINT stride) override;
-    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer,
-                                              UINT* offset, UINT* stride) override;
+    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*,
+                                              UINT*) override;
     HRESULT STDMETHODCALLTYPE SetStreamSourceFreq(UINT, UINT) override;
     HRESULT STDMETHODCALLTYPE GetStreamSourceFreq(UINT, UINT*) override;
     HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9* buffer) override;
-    HRESULT STDMETHODCALLTYPE GetIndices(IDirect3DIndexBuffer9** buffer) override;
+    HRESULT STDMETHODCALLTYPE GetIndices(IDirect3DIndexBuffer9**) override;
     HRESULT STDMETHODCALLTYPE CreatePixelShader(const DWORD* byteCode,
                                                 IDirect3DPixelShader9** shader) override;
     HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9* shader) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShader(IDirect3DPixelShader9** shader) override;
-    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT start, const float* data,
-                                                      UINT count) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT start, float* data, UINT count) override;
+    HRESULT STDMETHODCALLTYPE GetPixelShader(IDirect3DPixelShader9**) override;
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT, const float*, UINT) override;
+    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT, float*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT, const int*, UINT) override;
     HRESULT STDMETHODCALLTYPE GetPixelShaderConstantI(UINT, int*, UINT) override;
     HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT, const WINBOOL*, UINT) override;

@@ -1,9 +1,8 @@
 #include "tests/support/fake_direct3d.h"
 
-#include <cstring>
+#include <new>
 #include <stdexcept>
 
-#include "graphics/com_release.h"
 #include "graphics/graphics_context.h"
 #include "tests/support/fake_format.h"
 #include "tests/support/import_patch.h"
@@ -49,9 +48,7 @@ HRESULT WINAPI FakeD3DXGetShaderConstantTable(const DWORD* byteCode, ID3DXConsta
     if (byteCode == nullptr || table == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    *table = g_scope
-                 ->Make(g_scope->constantTables, byteCode, g_scope->constantNames,
-                        g_scope->constantShapes)
+    *table = g_scope->Make(g_scope->constantTables, g_scope->constantNames, g_scope->constantShapes)
                  ->com();
     return S_OK;
 }
@@ -105,7 +102,7 @@ ULONG FakeObject::ReleaseReference() {
 
 // ---- FakeDirect3DScope ----------------------------------------------------
 
-FakeDirect3DScope::FakeDirect3DScope(ConstantTables tables) {
+FakeDirect3DScope::FakeDirect3DScope() {
     if (g_scope != nullptr) {
         throw std::logic_error("one FakeDirect3DScope at a time");
     }
@@ -113,10 +110,8 @@ FakeDirect3DScope::FakeDirect3DScope(ConstantTables tables) {
     g_scope = this;
     createOriginal_ =
         Patch("d3d9.dll", "Direct3DCreate9", reinterpret_cast<void*>(&FakeDirect3DCreate9));
-    if (tables == Fake) {
-        constantTableOriginal_ = Patch("d3dx9_43.dll", "D3DXGetShaderConstantTable",
-                                       reinterpret_cast<void*>(&FakeD3DXGetShaderConstantTable));
-    }
+    constantTableOriginal_ = Patch("d3dx9_43.dll", "D3DXGetShaderConstantTable",
+                                   reinterpret_cast<void*>(&FakeD3DXGetShaderConstantTable));
 }
 
 FakeDirect3DScope::~FakeDirect3DScope() {
@@ -129,10 +124,6 @@ FakeDirect3DScope::~FakeDirect3DScope() {
 
 void FakeDirect3DScope::Fail(const std::string& call, HRESULT result, int times, int skip) {
     failures_[call] = {result, times, skip};
-}
-
-void FakeDirect3DScope::Succeed(const std::string& call) {
-    failures_.erase(call);
 }
 
 HRESULT FakeDirect3DScope::TakeFailure(const std::string& kindCall, const std::string& nameCall) {
@@ -248,10 +239,9 @@ HMONITOR FakeDirect3D::GetAdapterMonitor(UINT) {
 HRESULT FakeDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
                                    DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
                                    IDirect3DDevice9** device) {
-    DeviceCreation creation = {adapter, deviceType, focusWindow, behaviorFlags, {}, false};
+    DeviceCreation creation = {adapter, deviceType, focusWindow, behaviorFlags, {}};
     if (parameters != nullptr) {
         creation.parameters = *parameters;
-        creation.parametersGiven = true;
     }
     scope_.deviceCreations.push_back(creation);
     const HRESULT failure =
@@ -264,7 +254,7 @@ HRESULT FakeDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND foc
     }
     const D3DDEVICE_CREATION_PARAMETERS deviceCreation = {adapter, deviceType, focusWindow,
                                                           behaviorFlags};
-    *device = scope_.Make(scope_.devices, com(), deviceCreation)->com();
+    *device = scope_.Make(scope_.devices, deviceCreation)->com();
     return S_OK;
 }
 
@@ -300,54 +290,6 @@ HRESULT FakeBufferBytes::LockBytes(HRESULT recorded, UINT offset, UINT size, voi
     return S_OK;
 }
 
-FakeVertexBuffer::FakeVertexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device, UINT length,
-                                   DWORD usage, DWORD fvf, D3DPOOL pool)
-    : FakeCom(scope, "vb"), FakeBufferBytes(length), device(device), usage(usage), fvf(fvf),
-      pool(pool) {}
-
-HRESULT FakeVertexBuffer::GetDevice(IDirect3DDevice9** result) {
-    const HRESULT failure = Record("GetDevice", "");
-    if (SUCCEEDED(failure) && result != nullptr) {
-        device->AddRef();
-        *result = device;
-    }
-    return failure;
-}
-HRESULT FakeVertexBuffer::SetPrivateData(REFGUID, const void*, DWORD, DWORD) {
-    return Record("SetPrivateData", "");
-}
-HRESULT FakeVertexBuffer::GetPrivateData(REFGUID, void*, DWORD*) {
-    Record("GetPrivateData", "");
-    return D3DERR_NOTFOUND;
-}
-HRESULT FakeVertexBuffer::FreePrivateData(REFGUID) {
-    Record("FreePrivateData", "");
-    return D3DERR_NOTFOUND;
-}
-DWORD FakeVertexBuffer::SetPriority(DWORD) {
-    Record("SetPriority", "");
-    return 0;
-}
-DWORD FakeVertexBuffer::GetPriority() {
-    Record("GetPriority", "");
-    return 0;
-}
-void FakeVertexBuffer::PreLoad() {
-    Record("PreLoad", "");
-}
-D3DRESOURCETYPE FakeVertexBuffer::GetType() {
-    Record("GetType", "");
-    return D3DRTYPE_VERTEXBUFFER;
-}
-HRESULT FakeVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-    return LockBytes(Record("Lock", LogArguments(offset, size, Hex{flags})), offset, size, data,
-                     flags);
-}
-HRESULT FakeVertexBuffer::Unlock() {
-    ++unlocks;
-    locked = false;
-    return Record("Unlock", "");
-}
 HRESULT FakeVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* description) {
     const HRESULT failure = Record("GetDesc", "");
     if (SUCCEEDED(failure) && description != nullptr) {
@@ -356,54 +298,6 @@ HRESULT FakeVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* description) {
     return failure;
 }
 
-FakeIndexBuffer::FakeIndexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device, UINT length,
-                                 DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : FakeCom(scope, "ib"), FakeBufferBytes(length), device(device), usage(usage), format(format),
-      pool(pool) {}
-
-HRESULT FakeIndexBuffer::GetDevice(IDirect3DDevice9** result) {
-    const HRESULT failure = Record("GetDevice", "");
-    if (SUCCEEDED(failure) && result != nullptr) {
-        device->AddRef();
-        *result = device;
-    }
-    return failure;
-}
-HRESULT FakeIndexBuffer::SetPrivateData(REFGUID, const void*, DWORD, DWORD) {
-    return Record("SetPrivateData", "");
-}
-HRESULT FakeIndexBuffer::GetPrivateData(REFGUID, void*, DWORD*) {
-    Record("GetPrivateData", "");
-    return D3DERR_NOTFOUND;
-}
-HRESULT FakeIndexBuffer::FreePrivateData(REFGUID) {
-    Record("FreePrivateData", "");
-    return D3DERR_NOTFOUND;
-}
-DWORD FakeIndexBuffer::SetPriority(DWORD) {
-    Record("SetPriority", "");
-    return 0;
-}
-DWORD FakeIndexBuffer::GetPriority() {
-    Record("GetPriority", "");
-    return 0;
-}
-void FakeIndexBuffer::PreLoad() {
-    Record("PreLoad", "");
-}
-D3DRESOURCETYPE FakeIndexBuffer::GetType() {
-    Record("GetType", "");
-    return D3DRTYPE_INDEXBUFFER;
-}
-HRESULT FakeIndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-    return LockBytes(Record("Lock", LogArguments(offset, size, Hex{flags})), offset, size, data,
-                     flags);
-}
-HRESULT FakeIndexBuffer::Unlock() {
-    ++unlocks;
-    locked = false;
-    return Record("Unlock", "");
-}
 HRESULT FakeIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* description) {
     const HRESULT failure = Record("GetDesc", "");
     if (SUCCEEDED(failure) && description != nullptr) {
@@ -412,11 +306,9 @@ HRESULT FakeIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* description) {
     return failure;
 }
 
-// ---- Declarations and shaders ---------------------------------------------
-
-FakeVertexDeclaration::FakeVertexDeclaration(FakeDirect3DScope& scope, IDirect3DDevice9* device,
+FakeVertexDeclaration::FakeVertexDeclaration(FakeDirect3DScope& scope,
                                              const D3DVERTEXELEMENT9* given)
-    : FakeCom(scope, "decl"), device(device) {
+    : FakeCom(scope, "decl") {
     const D3DVERTEXELEMENT9 end = D3DDECL_END();
     for (int i = 0; i <= MAXD3DDECLLENGTH; ++i) {
         elements.push_back(given[i]);
@@ -426,70 +318,14 @@ FakeVertexDeclaration::FakeVertexDeclaration(FakeDirect3DScope& scope, IDirect3D
     }
 }
 
-HRESULT FakeVertexDeclaration::GetDevice(IDirect3DDevice9** result) {
-    const HRESULT failure = Record("GetDevice", "");
-    if (SUCCEEDED(failure) && result != nullptr) {
-        device->AddRef();
-        *result = device;
-    }
-    return failure;
-}
-
-HRESULT FakeVertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* result, UINT* count) {
-    const HRESULT failure = Record("GetDeclaration", "");
-    if (FAILED(failure) || count == nullptr) {
-        return FAILED(failure) ? failure : D3DERR_INVALIDCALL;
-    }
-    *count = static_cast<UINT>(elements.size());
-    if (result != nullptr) {
-        std::memcpy(result, elements.data(), elements.size() * sizeof(D3DVERTEXELEMENT9));
-    }
-    return S_OK;
-}
-
-FakeVertexShader::FakeVertexShader(FakeDirect3DScope& scope, IDirect3DDevice9* device,
-                                   const DWORD* byteCode)
-    : FakeCom(scope, "vs"), device(device), byteCode(byteCode) {}
-
-HRESULT FakeVertexShader::GetDevice(IDirect3DDevice9** result) {
-    const HRESULT failure = Record("GetDevice", "");
-    if (SUCCEEDED(failure) && result != nullptr) {
-        device->AddRef();
-        *result = device;
-    }
-    return failure;
-}
-
-HRESULT FakeVertexShader::GetFunction(void*, UINT*) {
-    Record("GetFunction", "");
-    return D3DERR_INVALIDCALL;
-}
-
-FakePixelShader::FakePixelShader(FakeDirect3DScope& scope, IDirect3DDevice9* device,
-                                 const DWORD* byteCode)
-    : FakeCom(scope, "ps"), device(device), byteCode(byteCode) {}
-
-HRESULT FakePixelShader::GetDevice(IDirect3DDevice9** result) {
-    const HRESULT failure = Record("GetDevice", "");
-    if (SUCCEEDED(failure) && result != nullptr) {
-        device->AddRef();
-        *result = device;
-    }
-    return failure;
-}
-
-HRESULT FakePixelShader::GetFunction(void*, UINT*) {
-    Record("GetFunction", "");
-    return D3DERR_INVALIDCALL;
-}
-
 // ---- The program's state --------------------------------------------------
 
+void RunProcessExitTeardown() {
+    g_graphics.~GraphicsContext();
+    new (&g_graphics) GraphicsContext{};
+}
+
 void ResetGraphics() {
-    g_graphics.square.ReleaseObjects();
-    g_graphics.cube.ReleaseObjects();
-    g_graphics.material.ReleaseObjects();
-    ReleaseAndClear(g_graphics.device);
-    ReleaseAndClear(g_graphics.direct3D);
-    g_graphics = GraphicsContext{};
+    ShutDownGraphics();
+    RunProcessExitTeardown();
 }

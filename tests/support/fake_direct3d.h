@@ -27,7 +27,7 @@
 //
 // Failures on demand. Fail(call, result, times, skip) makes a call return
 // `result` (and output nothing) after `skip` successful calls, for `times`
-// calls (Always: every later call) until Succeed(call). A device call is named
+// calls (Always: every later call). A device call is named
 // by its method ("CreateVertexBuffer"); a call on another object by its kind
 // or its name and the method ("vb.Lock" for every vertex buffer, "vb#2.Lock"
 // for one, "ib.Unlock", "ct.SetMatrix", "d3d.CreateDevice"); the free
@@ -42,13 +42,11 @@
 // reference, and every later call on it (or a constant table given it) is
 // a use after release. QueryInterface answers E_NOINTERFACE.
 //
-// Constant tables. With ConstantTables::Fake, D3DXGetShaderConstantTable
-// gives a FakeConstantTable that knows the names in constantNames (at the
-// time it is made): GetConstantByName returns a stable handle for those and
-// null for others; setters record their values bit-exactly in `settings`.
-// With ConstantTables::Real, the real D3DX function parses real byte code and
-// its tables write through Set{Vertex,Pixel}ShaderConstantF into the fake
-// device, whose registers tests read back (vertexConstants, pixelConstants).
+// Constant tables. D3DXGetShaderConstantTable gives a FakeConstantTable that
+// knows the names in constantNames (at the time it is made): GetConstantByName
+// returns a stable handle for those and null for others; GetConstantDesc
+// describes those in constantShapes; setters record their values bit-exactly
+// in `settings`.
 //
 // One scope at a time. It resets g_graphics when it starts and when it ends
 // (releasing through the fakes, which are still alive), so no test sees
@@ -78,16 +76,14 @@ inline HWND FakeWindow() {
 
 class FakeDirect3DScope {
 public:
-    enum ConstantTables { Fake, Real };
     static const int Always = -1;
 
-    explicit FakeDirect3DScope(ConstantTables tables = Fake);
+    FakeDirect3DScope();
     ~FakeDirect3DScope();
     FakeDirect3DScope(const FakeDirect3DScope&) = delete;
     FakeDirect3DScope& operator=(const FakeDirect3DScope&) = delete;
 
     void Fail(const std::string& call, HRESULT result, int times = Always, int skip = 0);
-    void Succeed(const std::string& call);
 
     // Log entries that start with `prefix`, e.g. "DrawIndexedPrimitive(".
     int CountCalls(const std::string& prefix) const;
@@ -154,6 +150,10 @@ private:
     void* constantTableOriginal_ = nullptr;
 };
 
-// Releases what g_graphics holds, in the program's teardown order (square,
-// cube, material, device, interface), and gives it the state of process start.
+// What the runtime does with g_graphics when the process ends: its
+// destructor runs, here in place, and it gets the state of process start.
+void RunProcessExitTeardown();
+
+// The program's shutdown, then the process-exit teardown: nothing is left
+// held, and no test sees another's state.
 void ResetGraphics();

@@ -9,6 +9,7 @@
 #include <d3d9.h>
 
 #include "tests/support/fake_com.h"
+#include "tests/support/fake_format.h"
 
 // The arguments of one IDirect3D9::CreateDevice call.
 struct DeviceCreation {
@@ -17,7 +18,6 @@ struct DeviceCreation {
     HWND focusWindow;
     DWORD behaviorFlags;
     D3DPRESENT_PARAMETERS parameters; // zeros when the pointer was null
-    bool parametersGiven;
 };
 
 class FakeDirect3D : public FakeCom<IDirect3D9> {
@@ -79,83 +79,106 @@ private:
     std::vector<BYTE> storage_;
 };
 
-class FakeVertexBuffer : public FakeCom<IDirect3DVertexBuffer9>, public FakeBufferBytes {
+// What a vertex and an index buffer share: Lock and Unlock on the bytes, and
+// the resource's other methods, recorded and with no effect.
+template <typename Interface, D3DRESOURCETYPE resourceType>
+class FakeBuffer : public FakeCom<Interface>, public FakeBufferBytes {
 public:
-    FakeVertexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device, UINT length, DWORD usage,
-                     DWORD fvf, D3DPOOL pool);
+    FakeBuffer(FakeDirect3DScope& scope, const char* kind, UINT length, DWORD usage, D3DPOOL pool)
+        : FakeCom<Interface>(scope, kind), FakeBufferBytes(length), usage(usage), pool(pool) {}
 
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
-    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override;
-    DWORD STDMETHODCALLTYPE SetPriority(DWORD) override;
-    DWORD STDMETHODCALLTYPE GetPriority() override;
-    void STDMETHODCALLTYPE PreLoad() override;
-    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override;
-    HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override;
-    HRESULT STDMETHODCALLTYPE Unlock() override;
-    HRESULT STDMETHODCALLTYPE GetDesc(D3DVERTEXBUFFER_DESC* description) override;
+    HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override {
+        const HRESULT recorded = this->Record("Lock", LogArguments(offset, size, Hex{flags}));
+        return LockBytes(recorded, offset, size, data, flags);
+    }
+    HRESULT STDMETHODCALLTYPE Unlock() override {
+        ++unlocks;
+        locked = false;
+        return this->Record("Unlock", "");
+    }
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override {
+        return Refused(this->Record("GetDevice", ""));
+    }
+    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) override {
+        return this->Record("SetPrivateData", "");
+    }
+    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) override {
+        return Refused(this->Record("GetPrivateData", ""));
+    }
+    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override {
+        return Refused(this->Record("FreePrivateData", ""));
+    }
+    DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return Unused("SetPriority"); }
+    DWORD STDMETHODCALLTYPE GetPriority() override { return Unused("GetPriority"); }
+    void STDMETHODCALLTYPE PreLoad() override { Unused("PreLoad"); }
+    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override {
+        this->Record("GetType", "");
+        return resourceType;
+    }
 
-    IDirect3DDevice9* device;
     DWORD usage;
-    DWORD fvf;
     D3DPOOL pool;
+
+private:
+    DWORD Unused(const char* method) {
+        this->Record(method, "");
+        return 0;
+    }
 };
 
-class FakeIndexBuffer : public FakeCom<IDirect3DIndexBuffer9>, public FakeBufferBytes {
+class FakeVertexBuffer : public FakeBuffer<IDirect3DVertexBuffer9, D3DRTYPE_VERTEXBUFFER> {
 public:
-    FakeIndexBuffer(FakeDirect3DScope& scope, IDirect3DDevice9* device, UINT length, DWORD usage,
-                    D3DFORMAT format, D3DPOOL pool);
+    FakeVertexBuffer(FakeDirect3DScope& scope, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+        : FakeBuffer(scope, "vb", length, usage, pool), fvf(fvf) {}
 
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
-    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, const void*, DWORD, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, void*, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE FreePrivateData(REFGUID) override;
-    DWORD STDMETHODCALLTYPE SetPriority(DWORD) override;
-    DWORD STDMETHODCALLTYPE GetPriority() override;
-    void STDMETHODCALLTYPE PreLoad() override;
-    D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override;
-    HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override;
-    HRESULT STDMETHODCALLTYPE Unlock() override;
+    HRESULT STDMETHODCALLTYPE GetDesc(D3DVERTEXBUFFER_DESC* description) override;
+
+    DWORD fvf;
+};
+
+class FakeIndexBuffer : public FakeBuffer<IDirect3DIndexBuffer9, D3DRTYPE_INDEXBUFFER> {
+public:
+    FakeIndexBuffer(FakeDirect3DScope& scope, UINT length, DWORD usage, D3DFORMAT format,
+                    D3DPOOL pool)
+        : FakeBuffer(scope, "ib", length, usage, pool), format(format) {}
+
     HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC* description) override;
 
-    IDirect3DDevice9* device;
-    DWORD usage;
     D3DFORMAT format;
-    D3DPOOL pool;
 };
 
 class FakeVertexDeclaration : public FakeCom<IDirect3DVertexDeclaration9> {
 public:
-    FakeVertexDeclaration(FakeDirect3DScope& scope, IDirect3DDevice9* device,
-                          const D3DVERTEXELEMENT9* elements);
+    FakeVertexDeclaration(FakeDirect3DScope& scope, const D3DVERTEXELEMENT9* elements);
 
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
-    HRESULT STDMETHODCALLTYPE GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override {
+        return Refused(Record("GetDevice", ""));
+    }
+    HRESULT STDMETHODCALLTYPE GetDeclaration(D3DVERTEXELEMENT9*, UINT*) override {
+        return Refused(Record("GetDeclaration", ""));
+    }
 
-    IDirect3DDevice9* device;
     // The elements as given, D3DDECL_END() included.
     std::vector<D3DVERTEXELEMENT9> elements;
 };
 
-class FakeVertexShader : public FakeCom<IDirect3DVertexShader9> {
+// A vertex or a pixel shader ("vs" or "ps").
+template <typename Interface> class FakeShader : public FakeCom<Interface> {
 public:
-    FakeVertexShader(FakeDirect3DScope& scope, IDirect3DDevice9* device, const DWORD* byteCode);
+    FakeShader(FakeDirect3DScope& scope, const char* kind, const DWORD* byteCode)
+        : FakeCom<Interface>(scope, kind), byteCode(byteCode) {}
 
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
-    HRESULT STDMETHODCALLTYPE GetFunction(void*, UINT* size) override;
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override {
+        return Refused(this->Record("GetDevice", ""));
+    }
+    HRESULT STDMETHODCALLTYPE GetFunction(void*, UINT*) override {
+        return Refused(this->Record("GetFunction", ""));
+    }
 
-    IDirect3DDevice9* device;
-    const DWORD* byteCode; // as given; the program may free it afterwards
-};
-
-class FakePixelShader : public FakeCom<IDirect3DPixelShader9> {
-public:
-    FakePixelShader(FakeDirect3DScope& scope, IDirect3DDevice9* device, const DWORD* byteCode);
-
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** device) override;
-    HRESULT STDMETHODCALLTYPE GetFunction(void*, UINT* size) override;
-
-    IDirect3DDevice9* device;
+    // As given, to name the constant table made from it; the program may free
+    // it afterwards.
     const DWORD* byteCode;
 };
+
+using FakeVertexShader = FakeShader<IDirect3DVertexShader9>;
+using FakePixelShader = FakeShader<IDirect3DPixelShader9>;

@@ -1,9 +1,11 @@
 #include "tests/support/win32_fakes.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "tests/support/fake_direct3d.h"
 
@@ -19,8 +21,6 @@ enum FailingFunction {
     FailMoveWindow,
     FailDestroyWindow,
     FailUnregisterClassA,
-    FailQueryPerformanceFrequency,
-    FailQueryPerformanceCounter,
     FailCreateFileA,
     FailGetFileSizeEx,
     FailReadFile,
@@ -31,63 +31,24 @@ enum FailingFunction {
 DWORD g_errors[FailingFunctionCount];
 int g_calls[FailingFunctionCount];
 
-void Fail(FailingFunction function) {
-    ++g_calls[function];
-    SetLastError(g_errors[function]);
+// The replacement of `row`, with the real function's signature; it returns
+// `failure`, as a pointer where the function returns one (-1 is then
+// INVALID_HANDLE_VALUE).
+template <FailingFunction row, INT_PTR failure, typename Result, typename... Arguments>
+Result WINAPI Fails(Arguments...) {
+    ++g_calls[row];
+    SetLastError(g_errors[row]);
+    if constexpr (std::is_pointer<Result>::value) {
+        return reinterpret_cast<Result>(failure);
+    } else {
+        return static_cast<Result>(failure);
+    }
 }
 
-ATOM WINAPI RegisterClassExAFails(const WNDCLASSEXA*) {
-    Fail(FailRegisterClassExA);
-    return 0;
-}
-HWND WINAPI CreateWindowExAFails(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
-                                 HINSTANCE, LPVOID) {
-    Fail(FailCreateWindowExA);
-    return nullptr;
-}
-BOOL WINAPI GetWindowRectFails(HWND, LPRECT) {
-    Fail(FailGetWindowRect);
-    return FALSE;
-}
-BOOL WINAPI GetClientRectFails(HWND, LPRECT) {
-    Fail(FailGetClientRect);
-    return FALSE;
-}
-BOOL WINAPI MoveWindowFails(HWND, int, int, int, int, BOOL) {
-    Fail(FailMoveWindow);
-    return FALSE;
-}
-BOOL WINAPI DestroyWindowFails(HWND) {
-    Fail(FailDestroyWindow);
-    return FALSE;
-}
-BOOL WINAPI UnregisterClassAFails(LPCSTR, HINSTANCE) {
-    Fail(FailUnregisterClassA);
-    return FALSE;
-}
-BOOL WINAPI QueryPerformanceFrequencyFails(LARGE_INTEGER*) {
-    Fail(FailQueryPerformanceFrequency);
-    return FALSE;
-}
-BOOL WINAPI QueryPerformanceCounterFails(LARGE_INTEGER*) {
-    Fail(FailQueryPerformanceCounter);
-    return FALSE;
-}
-HANDLE WINAPI CreateFileAFails(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-    Fail(FailCreateFileA);
-    return INVALID_HANDLE_VALUE;
-}
-BOOL WINAPI GetFileSizeExFails(HANDLE, PLARGE_INTEGER) {
-    Fail(FailGetFileSizeEx);
-    return FALSE;
-}
-BOOL WINAPI ReadFileFails(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
-    Fail(FailReadFile);
-    return FALSE;
-}
-BOOL WINAPI CloseHandleFails(HANDLE) {
-    Fail(FailCloseHandle);
-    return FALSE;
+// Takes the real function only for its signature.
+template <FailingFunction row, INT_PTR failure, typename Result, typename... Arguments>
+void* Failing(Result(WINAPI*)(Arguments...)) {
+    return reinterpret_cast<void*>(&Fails<row, failure, Result, Arguments...>);
 }
 
 struct FailingImport {
@@ -98,21 +59,17 @@ struct FailingImport {
 
 // Indexed by FailingFunction.
 const FailingImport failingImports[FailingFunctionCount] = {
-    {"RegisterClassExA", "user32.dll", reinterpret_cast<void*>(&RegisterClassExAFails)},
-    {"CreateWindowExA", "user32.dll", reinterpret_cast<void*>(&CreateWindowExAFails)},
-    {"GetWindowRect", "user32.dll", reinterpret_cast<void*>(&GetWindowRectFails)},
-    {"GetClientRect", "user32.dll", reinterpret_cast<void*>(&GetClientRectFails)},
-    {"MoveWindow", "user32.dll", reinterpret_cast<void*>(&MoveWindowFails)},
-    {"DestroyWindow", "user32.dll", reinterpret_cast<void*>(&DestroyWindowFails)},
-    {"UnregisterClassA", "user32.dll", reinterpret_cast<void*>(&UnregisterClassAFails)},
-    {"QueryPerformanceFrequency", "kernel32.dll",
-     reinterpret_cast<void*>(&QueryPerformanceFrequencyFails)},
-    {"QueryPerformanceCounter", "kernel32.dll",
-     reinterpret_cast<void*>(&QueryPerformanceCounterFails)},
-    {"CreateFileA", "kernel32.dll", reinterpret_cast<void*>(&CreateFileAFails)},
-    {"GetFileSizeEx", "kernel32.dll", reinterpret_cast<void*>(&GetFileSizeExFails)},
-    {"ReadFile", "kernel32.dll", reinterpret_cast<void*>(&ReadFileFails)},
-    {"CloseHandle", "kernel32.dll", reinterpret_cast<void*>(&CloseHandleFails)},
+    {"RegisterClassExA", "user32.dll", Failing<FailRegisterClassExA, 0>(&RegisterClassExA)},
+    {"CreateWindowExA", "user32.dll", Failing<FailCreateWindowExA, 0>(&CreateWindowExA)},
+    {"GetWindowRect", "user32.dll", Failing<FailGetWindowRect, FALSE>(&GetWindowRect)},
+    {"GetClientRect", "user32.dll", Failing<FailGetClientRect, FALSE>(&GetClientRect)},
+    {"MoveWindow", "user32.dll", Failing<FailMoveWindow, FALSE>(&MoveWindow)},
+    {"DestroyWindow", "user32.dll", Failing<FailDestroyWindow, FALSE>(&DestroyWindow)},
+    {"UnregisterClassA", "user32.dll", Failing<FailUnregisterClassA, FALSE>(&UnregisterClassA)},
+    {"CreateFileA", "kernel32.dll", Failing<FailCreateFileA, -1>(&CreateFileA)},
+    {"GetFileSizeEx", "kernel32.dll", Failing<FailGetFileSizeEx, FALSE>(&GetFileSizeEx)},
+    {"ReadFile", "kernel32.dll", Failing<FailReadFile, FALSE>(&ReadFile)},
+    {"CloseHandle", "kernel32.dll", Failing<FailCloseHandle, FALSE>(&CloseHandle)},
 };
 
 int FindFailingImport(const char* function) {
@@ -172,6 +129,22 @@ HWND WINAPI FakeGetForegroundWindow() {
     return g_keyboard->foregroundWindow;
 }
 
+std::vector<std::string>* g_sequence;
+void* g_counterBefore;
+void* g_keysBefore;
+
+BOOL WINAPI LoggedQueryPerformanceCounter(LARGE_INTEGER* count) {
+    g_sequence->push_back("QueryPerformanceCounter");
+    return reinterpret_cast<BOOL(WINAPI*)(LARGE_INTEGER*)>(g_counterBefore)(count);
+}
+
+SHORT WINAPI LoggedGetAsyncKeyState(int virtualKey) {
+    char entry[32];
+    std::snprintf(entry, sizeof(entry), "GetAsyncKeyState(0x%02X)", virtualKey);
+    g_sequence->push_back(entry);
+    return reinterpret_cast<SHORT(WINAPI*)(int)>(g_keysBefore)(virtualKey);
+}
+
 } // namespace
 
 FailingCall::FailingCall(const char* function, DWORD error)
@@ -223,4 +196,17 @@ int FakeKeyboard::TotalQueries() const {
         total += key.second;
     }
     return total;
+}
+
+SequenceLog::SequenceLog(std::vector<std::string>& log)
+    : counter_("kernel32.dll", "QueryPerformanceCounter",
+               reinterpret_cast<void*>(&LoggedQueryPerformanceCounter)),
+      keys_("user32.dll", "GetAsyncKeyState", reinterpret_cast<void*>(&LoggedGetAsyncKeyState)) {
+    g_sequence = &log;
+    g_counterBefore = counter_.original();
+    g_keysBefore = keys_.original();
+}
+
+SequenceLog::~SequenceLog() {
+    g_sequence = nullptr;
 }

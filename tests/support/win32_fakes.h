@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -12,8 +14,7 @@
 // sets the chosen last-error code and returns the function's failure value.
 // Known functions: RegisterClassExA, CreateWindowExA, GetWindowRect,
 // GetClientRect, MoveWindow, DestroyWindow, UnregisterClassA (0, null or
-// FALSE); QueryPerformanceFrequency, QueryPerformanceCounter (FALSE, output
-// untouched); CreateFileA (INVALID_HANDLE_VALUE), GetFileSizeEx, ReadFile,
+// FALSE); CreateFileA (INVALID_HANDLE_VALUE), GetFileSizeEx, ReadFile,
 // CloseHandle (FALSE). Any other name throws.
 //
 //     FailingCall failing("GetClientRect", ERROR_INVALID_WINDOW_HANDLE);
@@ -91,4 +92,19 @@ public:
 private:
     ImportPatch patch_;
     ImportPatch foregroundPatch_;
+};
+
+// Writes the program's performance counter reads and key queries into `log`
+// (a Direct3D call log, say), so that one sequence shows the order of every
+// step. Forwards to whatever was patched before it. One at a time.
+class SequenceLog {
+public:
+    explicit SequenceLog(std::vector<std::string>& log);
+    ~SequenceLog();
+    SequenceLog(const SequenceLog&) = delete;
+    SequenceLog& operator=(const SequenceLog&) = delete;
+
+private:
+    ImportPatch counter_;
+    ImportPatch keys_;
 };
