@@ -178,7 +178,7 @@ UINT FloatRegisterLimit(DWORD version) {
 
 } // namespace
 
-UINT RegisterCount(const ConstantDeclaration& constant) {
+UINT RegistersTaken(const ConstantDeclaration& constant) {
     return constant.parameterClass == D3DXPC_MATRIX_COLUMNS ? constant.columns : constant.rows;
 }
 
@@ -221,7 +221,7 @@ bool CheckConstantRegisters(const std::vector<ConstantDeclaration>& constants, D
     const UINT limit = FloatRegisterLimit(version);
     for (size_t i = 0; i < constants.size(); ++i) {
         const ConstantDeclaration& constant = constants[i];
-        const UINT end = constant.registerIndex + RegisterCount(constant);
+        const UINT end = constant.registerIndex + RegistersTaken(constant);
         if (end > limit) {
             AddError(errors, fileName, constant.line,
                      "'" + constant.name + "' needs registers up to c" + std::to_string(end - 1) +
@@ -229,7 +229,7 @@ bool CheckConstantRegisters(const std::vector<ConstantDeclaration>& constants, D
         }
         for (size_t j = 0; j < i; ++j) {
             const ConstantDeclaration& other = constants[j];
-            if (constant.registerIndex < other.registerIndex + RegisterCount(other) &&
+            if (constant.registerIndex < other.registerIndex + RegistersTaken(other) &&
                 other.registerIndex < end) {
                 AddError(errors, fileName, constant.line,
                          "'" + constant.name + "' shares registers with '" + other.name + "'");

@@ -22,7 +22,7 @@ struct ConstantDeclaration {
 
 // Registers the constant takes: one per row, or one per column when the
 // matrix is stored column by column.
-UINT RegisterCount(const ConstantDeclaration& constant);
+UINT RegistersTaken(const ConstantDeclaration& constant);
 
 // Reads every declaration of the source. Problems are appended to errors as
 // "FILE:LINE: error: TEXT" lines; returns false when there was any.

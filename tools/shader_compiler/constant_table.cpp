@@ -24,7 +24,7 @@ DWORD AppendString(std::vector<BYTE>& table, const std::string& text) {
 // The default laid out register by register, four floats each, zero where
 // the constant leaves a register's components unused.
 std::vector<float> DefaultRegisters(const ConstantDeclaration& constant) {
-    std::vector<float> registers(4 * RegisterCount(constant), 0.0f);
+    std::vector<float> registers(4 * RegistersTaken(constant), 0.0f);
     for (UINT row = 0; row < constant.rows; ++row) {
         for (UINT column = 0; column < constant.columns; ++column) {
             const float value = constant.defaultValue[row * constant.columns + column];
@@ -68,7 +68,7 @@ std::vector<DWORD> BuildConstantTableComment(const std::vector<ConstantDeclarati
         D3DXSHADER_CONSTANTINFO& info = infos[i];
         info.RegisterSet = D3DXRS_FLOAT4;
         info.RegisterIndex = static_cast<WORD>(constant.registerIndex);
-        info.RegisterCount = static_cast<WORD>(RegisterCount(constant));
+        info.RegisterCount = static_cast<WORD>(RegistersTaken(constant));
         const D3DXSHADER_TYPEINFO type = TypeInfo(constant);
         info.TypeInfo = Append(table, &type, sizeof(type));
         if (!constant.defaultValue.empty()) {
