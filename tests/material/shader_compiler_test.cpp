@@ -175,6 +175,14 @@ TEST(ShaderCompiler, ReportsEachProblemWithFileAndLine) {
          "bad.psh:1: error: expected '@constant NAME cINDEX CLASS TYPE [= VALUES]'"},
         {"ps_2_0\ndcl v0\n\nfrob r0, v0\nmov oC0, r0\n", "bad.psh:4: error: "},
         {"ps_2_0\n#include \"missing.h\"\nmov oC0, c0\n", "bad.psh:2: error: "},
+        // Wine checks a statement once it has read the next one's first token:
+        // the line is the statement's, the nth same message's the nth, and one
+        // in the middle of a line keeps its own.
+        {"vs_2_0\nmov r0, c0\nmov oPos, r12\n\n// next\nmov oD0, r0\n",
+         "bad.psh:3: error: Source register r12 not supported in VS 2\n"},
+        {"vs_2_0\nmov r0, r12\nmov oPos, r12\nnop\n",
+         "bad.psh:3: error: Source register r12 not supported in VS 2\n"},
+        {"vs_2_0\nmov r0.xx, c0\nmov oPos, r0\n", "bad.psh:2: error: Invalid writemask specified\n"},
     };
     for (const BadSource& bad : cases) {
         SCOPED_TRACE(bad.source);
@@ -220,6 +228,20 @@ TEST(ShaderCompiler, StoresDefaultsAsWholeRegisters) {
                   std::vector<float>(values, values + constant.registers.size()));
     }
     table->Release();
+}
+
+// The Windows assembler's forms (a line with a column or a range of them,
+// after a name that may start with a drive, then the kind and its code), and
+// Wine's, whose preprocessor leaves heap bytes before the assembler's lines.
+TEST(ShaderCompiler, ReadsEachFormOfTheAssemblersMessages) {
+    std::string messages;
+    AddAssemblerMessages("C:\\mods\\bad.psh(9,14-17): error X2000: unexpected token 'frob'\n"
+                         "(3): warning X4717: text\n", true, "", "bad.psh", messages);
+    AddAssemblerMessages("<anonymous>:3:1: W4300: Redefinition of X.\nPC_DEFAULT\x03\nSS\x03Line 4: "
+                         "Source register r12 not supported in VS 2\n", true, "", "bad.psh", messages);
+    EXPECT_EQ("bad.psh:9: error: X2000: unexpected token 'frob'\nbad.psh:3: warning: X4717: text\n"
+              "bad.psh:3: warning: W4300: Redefinition of X.\n"
+              "bad.psh:4: error: Source register r12 not supported in VS 2\n", messages);
 }
 
 // Runs the tool as the build does and gives its exit code and error output.
