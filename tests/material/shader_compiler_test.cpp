@@ -228,6 +228,20 @@ TEST(ShaderCompiler, StoresDefaultsAsWholeRegisters) {
                   std::vector<float>(values, values + constant.registers.size()));
     }
     table->Release();
+    EXPECT_NE(std::string::npos, messages.find("defaults.vsh:3: warning: the default of 'vector' "
+                                               "never applies: ")) << messages;
+}
+
+TEST(ShaderCompiler, WarnsOfFragmentDefaultsBesideTheColorModifiers) {
+    const char source[] = "// @constant g_colorModifier c0 vector float3 = 1, 1, 1\n"
+                          "// @constant g_tint c1 vector float3 = 1, 0, 0\n"
+                          "ps_2_0\nmul r0, c0, c1\nmov oC0, r0\n";
+    std::vector<DWORD> tokens;
+    std::string messages;
+    EXPECT_TRUE(CompileShader(source, "tint.psh", tokens, messages));
+    EXPECT_EQ("tint.psh:2: warning: the default of 'g_tint' applies only when the material gives "
+              "no usable g_colorModifier or its first component is -1: only then does the "
+              "program restore declared defaults\n", messages);
 }
 
 // The Windows assembler's forms (a line with a column or a range of them,

@@ -8,8 +8,13 @@ namespace {
 
 const char* const directive = "@constant";
 
+void AddMessage(std::string& messages, const std::string& fileName, int line, const char* kind,
+                const std::string& text) {
+    messages += fileName + ":" + std::to_string(line) + ": " + kind + ": " + text + "\n";
+}
+
 void AddError(std::string& errors, const std::string& fileName, int line, const std::string& text) {
-    errors += fileName + ":" + std::to_string(line) + ": error: " + text + "\n";
+    AddMessage(errors, fileName, line, "error", text);
 }
 
 std::string Trimmed(const std::string& text) {
@@ -237,4 +242,23 @@ bool CheckConstantRegisters(const std::vector<ConstantDeclaration>& constants, D
         }
     }
     return errors.size() == errorsBefore;
+}
+
+void WarnAboutUnrestoredDefaults(const std::vector<ConstantDeclaration>& constants, DWORD version,
+                                 const std::string& fileName, std::string& messages) {
+    const bool vertexShader = (version >> 16) == 0xFFFE;
+    const std::string when = "the material gives no usable g_colorModifier or its first "
+                             "component is -1";
+    for (const ConstantDeclaration& constant : constants) {
+        if (constant.defaultValue.empty() || (!vertexShader && constant.name == "g_colorModifier")) {
+            continue;
+        }
+        const std::string text =
+            vertexShader ? "the default of '" + constant.name +
+                               "' never applies: the program restores declared defaults only "
+                               "in the fragment shader, when " + when
+                         : "the default of '" + constant.name + "' applies only when " + when +
+                               ": only then does the program restore declared defaults";
+        AddMessage(messages, fileName, constant.line, "warning", text);
+    }
 }

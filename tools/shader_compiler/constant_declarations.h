@@ -10,6 +10,7 @@
 //   // @constant NAME cINDEX CLASS TYPE [= VALUE, VALUE, ...]
 // CLASS is scalar, vector, matrix_rows or matrix_columns; TYPE is float,
 // floatN or floatRxC (N, R and C from 1 to 4). Values are listed row by row.
+// The tool's --help (main.cpp) tells modders the same: change both together.
 struct ConstantDeclaration {
     std::string name;
     UINT registerIndex = 0;
@@ -33,3 +34,11 @@ bool ParseConstantDeclarations(const std::string& source, const std::string& fil
 // registers must exist in that shader model and no two constants may share one.
 bool CheckConstantRegisters(const std::vector<ConstantDeclaration>& constants, DWORD version,
                             const std::string& fileName, std::string& errors);
+
+// Appends a "FILE:LINE: warning: TEXT" line for each declared default that the
+// program does not restore whenever it draws: it restores the fragment
+// shader's defaults only when the material gives no usable g_colorModifier
+// (and those of g_colorModifier are meant for exactly that), a vertex
+// shader's never.
+void WarnAboutUnrestoredDefaults(const std::vector<ConstantDeclaration>& constants, DWORD version,
+                                 const std::string& fileName, std::string& messages);

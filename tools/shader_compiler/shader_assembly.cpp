@@ -259,6 +259,10 @@ bool CompileShader(const std::string& source, const std::string& fileName,
     if (!CheckConstantRegisters(constants, version, fileName, messages)) {
         return false;
     }
+    WarnAboutUnrestoredDefaults(constants, version, fileName, messages);
+    // The warning about constant registers that an instruction reads and no
+    // @constant or def covers goes here: FindUncoveredConstantReads of
+    // bytecode/constant_reads.h, given the registers the declarations take.
     const std::vector<DWORD> comment = BuildConstantTableComment(constants, version);
     if (comment.size() - 1 > (D3DSI_COMMENTSIZE_MASK >> D3DSI_COMMENTSIZE_SHIFT)) {
         messages += fileName + ": error: the constant table is too large for a shader comment\n";

@@ -18,6 +18,7 @@ void AddAssemblerMessages(const std::string& text, bool failed, const std::strin
                           const std::string& fileName, std::string& messages);
 
 // The whole compiled shader: source assembled, its declared constants checked
-// and their table put right after the version token.
+// and their table put right after the version token; defaults the program
+// never restores draw a warning.
 bool CompileShader(const std::string& source, const std::string& fileName,
                    std::vector<DWORD>& tokens, std::string& messages);
