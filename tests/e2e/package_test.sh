@@ -17,7 +17,8 @@ TOP=$(basename "$ZIP" .zip)
 expected=$(printf "$TOP/%s\n" game.exe materialcheck.exe data/material.material \
   data/shaders/vertex.shader data/shaders/fragment.shader data/distance.material \
   data/shaders/distance_vertex.shader data/shaders/distance_fragment.shader README.txt \
-  MODDING.txt LICENSE.txt LICENSE-Lua.txt LICENSE-MinGW-w64.txt | sort)
+  MODDING.txt LICENSE.txt LICENSE-Lua.txt LICENSE-MinGW-w64.txt shadercompiler.exe \
+  shaders/vertex.vsh shaders/fragment.psh shaders/distance.vsh shaders/distance.psh | sort)
 listed=$(unzip -Z1 "$ZIP" | grep -v '/$' | sort)
 if [ "$listed" != "$expected" ]; then
   echo "FAIL: the zip's files differ from the program's folder (< expected, > in the zip):"
