@@ -232,7 +232,7 @@ TEST(ShaderCompiler, StoresDefaultsAsWholeRegisters) {
                                                "never applies: ")) << messages;
 }
 
-TEST(ShaderCompiler, WarnsOfFragmentDefaultsBesideTheColorModifiers) {
+TEST(ShaderCompiler, WarnsOfWhatTheProgramNeverSets) {
     const char source[] = "// @constant g_colorModifier c0 vector float3 = 1, 1, 1\n"
                           "// @constant g_tint c1 vector float3 = 1, 0, 0\n"
                           "ps_2_0\nmul r0, c0, c1\nmov oC0, r0\n";
@@ -242,6 +242,15 @@ TEST(ShaderCompiler, WarnsOfFragmentDefaultsBesideTheColorModifiers) {
     EXPECT_EQ("tint.psh:2: warning: the default of 'g_tint' applies only when the material gives "
               "no usable g_colorModifier or its first component is -1: only then does the "
               "program restore declared defaults\n", messages);
+    // A register read that no declaration or def covers is never set.
+    messages.clear();
+    EXPECT_TRUE(CompileShader("// @constant g_colorModifier c0 vector float3\n"
+                              "ps_2_0\ndef c3, 1, 1, 1, 1\nmul r0, c0, c3\nmul r0, r0, c2\n"
+                              "mov oC0, r0\n",
+                              "reads.psh", tokens, messages));
+    EXPECT_EQ("reads.psh: warning: instruction 3 (token 49): mul reads c2, which no @constant or "
+              "def covers: the program sets nothing there\n",
+              messages);
 }
 
 // The Windows assembler's forms (a line with a column or a range of them,

@@ -4,10 +4,14 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <sstream>
 
 #include <d3dx9shader.h>
 
+#include "bytecode/bytecode_check.h"
+#include "bytecode/constant_reads.h"
+#include "bytecode/tokens.h"
 #include "tools/shader_compiler/constant_declarations.h"
 #include "tools/shader_compiler/constant_table.h"
 
@@ -246,6 +250,35 @@ bool AssembleShader(const std::string& source, const std::string& fileName,
     return true;
 }
 
+namespace {
+
+// Constant registers an instruction reads that neither a declaration nor a
+// def gives a value: the program sets nothing there. Counted in the compiled
+// shader's tokens, as materialcheck counts them.
+void WarnAboutUncoveredReads(const std::vector<ConstantDeclaration>& constants,
+                             const std::vector<DWORD>& tokens, const std::string& fileName,
+                             std::string& messages) {
+    const ShaderKind kind =
+        (tokens[0] >> 16) == vertexVersionKind ? ShaderKind::Vertex : ShaderKind::Fragment;
+    const std::vector<ShaderInstruction> instructions = ReadShaderInstructions(
+        tokens.data(), tokens.size() * sizeof(DWORD), kind, leastDeviceLimits);
+    std::set<std::uint32_t> covered;
+    for (const ConstantDeclaration& constant : constants) {
+        for (UINT r = 0; r < RegistersTaken(constant); ++r) {
+            covered.insert(constant.registerIndex + r);
+        }
+    }
+    for (const UncoveredRead& read : FindUncoveredConstantReads(instructions, covered)) {
+        messages += fileName + ": warning: instruction " +
+                    std::to_string(read.instruction->index) + " (token " +
+                    std::to_string(read.instruction->token) + "): " +
+                    read.instruction->opcode->name + " reads c" + std::to_string(read.number) +
+                    ", which no @constant or def covers: the program sets nothing there\n";
+    }
+}
+
+} // namespace
+
 bool CompileShader(const std::string& source, const std::string& fileName,
                    std::vector<DWORD>& tokens, std::string& messages) {
     std::vector<ConstantDeclaration> constants;
@@ -260,9 +293,6 @@ bool CompileShader(const std::string& source, const std::string& fileName,
         return false;
     }
     WarnAboutUnrestoredDefaults(constants, version, fileName, messages);
-    // The warning about constant registers that an instruction reads and no
-    // @constant or def covers goes here: FindUncoveredConstantReads of
-    // bytecode/constant_reads.h, given the registers the declarations take.
     const std::vector<DWORD> comment = BuildConstantTableComment(constants, version);
     if (comment.size() - 1 > (D3DSI_COMMENTSIZE_MASK >> D3DSI_COMMENTSIZE_SHIFT)) {
         messages += fileName + ": error: the constant table is too large for a shader comment\n";
@@ -271,5 +301,6 @@ bool CompileShader(const std::string& source, const std::string& fileName,
     // D3DX looks for the table among the comments; right after the version
     // token is where compilers put it.
     tokens.insert(tokens.begin() + 1, comment.begin(), comment.end());
+    WarnAboutUncoveredReads(constants, tokens, fileName, messages);
     return true;
 }
