@@ -9,6 +9,17 @@
 
 #include "tests/support/fake_com.h"
 
+// The methods the program never calls: recorded, and answering S_OK
+// (setters) or D3DERR_INVALIDCALL (creators and getters, touching no output).
+#define FAKE_RECORDED(name, parameters)                                                            \
+    HRESULT STDMETHODCALLTYPE name parameters override {                                           \
+        return Record(#name, "");                                                                  \
+    }
+#define FAKE_REFUSED(name, parameters)                                                             \
+    HRESULT STDMETHODCALLTYPE name parameters override {                                           \
+        return Refused(Record(#name, ""));                                                         \
+    }
+
 // Every method is recorded. The ones the program uses behave: creation makes
 // fakes, setting shaders, the declaration, stream 0 and the indices keeps the
 // binding that a draw is checked against. The others answer S_OK (setters) or
@@ -28,155 +39,147 @@ public:
     UINT streamStride = 0;
     IDirect3DIndexBuffer9* indices = nullptr;
 
-    HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override;
+    FAKE_RECORDED(TestCooperativeLevel, ())
     UINT STDMETHODCALLTYPE GetAvailableTextureMem() override;
-    HRESULT STDMETHODCALLTYPE EvictManagedResources() override;
-    HRESULT STDMETHODCALLTYPE GetDirect3D(IDirect3D9**) override;
-    HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9*) override;
-    HRESULT STDMETHODCALLTYPE GetDisplayMode(UINT, D3DDISPLAYMODE*) override;
+    FAKE_RECORDED(EvictManagedResources, ())
+    FAKE_REFUSED(GetDirect3D, (IDirect3D9**))
+    FAKE_REFUSED(GetDeviceCaps, (D3DCAPS9*))
+    FAKE_REFUSED(GetDisplayMode, (UINT, D3DDISPLAYMODE*))
     HRESULT STDMETHODCALLTYPE
     GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) override;
-    HRESULT STDMETHODCALLTYPE SetCursorProperties(UINT, UINT, IDirect3DSurface9*) override;
+    FAKE_RECORDED(SetCursorProperties, (UINT, UINT, IDirect3DSurface9*))
     void STDMETHODCALLTYPE SetCursorPosition(int, int, DWORD) override;
     WINBOOL STDMETHODCALLTYPE ShowCursor(WINBOOL) override;
-    HRESULT STDMETHODCALLTYPE CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS*,
-                                                        IDirect3DSwapChain9**) override;
-    HRESULT STDMETHODCALLTYPE GetSwapChain(UINT, IDirect3DSwapChain9**) override;
+    FAKE_REFUSED(CreateAdditionalSwapChain, (D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**))
+    FAKE_REFUSED(GetSwapChain, (UINT, IDirect3DSwapChain9**))
     UINT STDMETHODCALLTYPE GetNumberOfSwapChains() override;
     HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS*) override;
     HRESULT STDMETHODCALLTYPE Present(const RECT* sourceRect, const RECT* destinationRect,
                                       HWND destinationWindow, const RGNDATA* dirtyRegion) override;
-    HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE,
-                                            IDirect3DSurface9**) override;
-    HRESULT STDMETHODCALLTYPE GetRasterStatus(UINT, D3DRASTER_STATUS*) override;
-    HRESULT STDMETHODCALLTYPE SetDialogBoxMode(WINBOOL) override;
+    FAKE_REFUSED(GetBackBuffer, (UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9**))
+    FAKE_REFUSED(GetRasterStatus, (UINT, D3DRASTER_STATUS*))
+    FAKE_RECORDED(SetDialogBoxMode, (WINBOOL))
     void STDMETHODCALLTYPE SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP*) override;
     void STDMETHODCALLTYPE GetGammaRamp(UINT, D3DGAMMARAMP*) override;
-    HRESULT STDMETHODCALLTYPE CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
-                                            IDirect3DTexture9**, HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
-                                                  IDirect3DVolumeTexture9**, HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
-                                                IDirect3DCubeTexture9**, HANDLE*) override;
+    FAKE_REFUSED(CreateTexture,
+                 (UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9**, HANDLE*))
+    FAKE_REFUSED(CreateVolumeTexture, (UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                                       IDirect3DVolumeTexture9**, HANDLE*))
+    FAKE_REFUSED(CreateCubeTexture,
+                 (UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9**, HANDLE*))
     HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                                  IDirect3DVertexBuffer9** buffer,
                                                  HANDLE* sharedHandle) override;
     HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format,
                                                 D3DPOOL pool, IDirect3DIndexBuffer9** buffer,
                                                 HANDLE* sharedHandle) override;
-    HRESULT STDMETHODCALLTYPE CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD,
-                                                 WINBOOL, IDirect3DSurface9**, HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE CreateDepthStencilSurface(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE,
-                                                        DWORD, WINBOOL, IDirect3DSurface9**,
-                                                        HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE UpdateSurface(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*,
-                                            const POINT*) override;
-    HRESULT STDMETHODCALLTYPE UpdateTexture(IDirect3DBaseTexture9*,
-                                            IDirect3DBaseTexture9*) override;
-    HRESULT STDMETHODCALLTYPE GetRenderTargetData(IDirect3DSurface9*, IDirect3DSurface9*) override;
-    HRESULT STDMETHODCALLTYPE GetFrontBufferData(UINT, IDirect3DSurface9*) override;
-    HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*,
-                                          const RECT*, D3DTEXTUREFILTERTYPE) override;
-    HRESULT STDMETHODCALLTYPE ColorFill(IDirect3DSurface9*, const RECT*, D3DCOLOR) override;
-    HRESULT STDMETHODCALLTYPE CreateOffscreenPlainSurface(UINT, UINT, D3DFORMAT, D3DPOOL,
-                                                          IDirect3DSurface9**, HANDLE*) override;
-    HRESULT STDMETHODCALLTYPE SetRenderTarget(DWORD, IDirect3DSurface9*) override;
-    HRESULT STDMETHODCALLTYPE GetRenderTarget(DWORD, IDirect3DSurface9**) override;
-    HRESULT STDMETHODCALLTYPE SetDepthStencilSurface(IDirect3DSurface9*) override;
-    HRESULT STDMETHODCALLTYPE GetDepthStencilSurface(IDirect3DSurface9**) override;
-    HRESULT STDMETHODCALLTYPE BeginScene() override;
-    HRESULT STDMETHODCALLTYPE EndScene() override;
+    FAKE_REFUSED(CreateRenderTarget, (UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, WINBOOL,
+                                      IDirect3DSurface9**, HANDLE*))
+    FAKE_REFUSED(CreateDepthStencilSurface, (UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD,
+                                             WINBOOL, IDirect3DSurface9**, HANDLE*))
+    FAKE_REFUSED(UpdateSurface, (IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const POINT*))
+    FAKE_REFUSED(UpdateTexture, (IDirect3DBaseTexture9*, IDirect3DBaseTexture9*))
+    FAKE_REFUSED(GetRenderTargetData, (IDirect3DSurface9*, IDirect3DSurface9*))
+    FAKE_REFUSED(GetFrontBufferData, (UINT, IDirect3DSurface9*))
+    FAKE_REFUSED(StretchRect, (IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*,
+                               D3DTEXTUREFILTERTYPE))
+    FAKE_REFUSED(ColorFill, (IDirect3DSurface9*, const RECT*, D3DCOLOR))
+    FAKE_REFUSED(CreateOffscreenPlainSurface,
+                 (UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9**, HANDLE*))
+    FAKE_RECORDED(SetRenderTarget, (DWORD, IDirect3DSurface9*))
+    FAKE_REFUSED(GetRenderTarget, (DWORD, IDirect3DSurface9**))
+    FAKE_RECORDED(SetDepthStencilSurface, (IDirect3DSurface9*))
+    FAKE_REFUSED(GetDepthStencilSurface, (IDirect3DSurface9**))
+    FAKE_RECORDED(BeginScene, ())
+    FAKE_RECORDED(EndScene, ())
     HRESULT STDMETHODCALLTYPE Clear(DWORD rectCount, const D3DRECT* rects, DWORD flags,
                                     D3DCOLOR color, float z, DWORD stencil) override;
     HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE state,
                                            const D3DMATRIX* matrix) override;
-    HRESULT STDMETHODCALLTYPE GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) override;
-    HRESULT STDMETHODCALLTYPE MultiplyTransform(D3DTRANSFORMSTATETYPE, const D3DMATRIX*) override;
-    HRESULT STDMETHODCALLTYPE SetViewport(const D3DVIEWPORT9*) override;
-    HRESULT STDMETHODCALLTYPE GetViewport(D3DVIEWPORT9*) override;
-    HRESULT STDMETHODCALLTYPE SetMaterial(const D3DMATERIAL9*) override;
-    HRESULT STDMETHODCALLTYPE GetMaterial(D3DMATERIAL9*) override;
-    HRESULT STDMETHODCALLTYPE SetLight(DWORD, const D3DLIGHT9*) override;
-    HRESULT STDMETHODCALLTYPE GetLight(DWORD, D3DLIGHT9*) override;
-    HRESULT STDMETHODCALLTYPE LightEnable(DWORD, WINBOOL) override;
-    HRESULT STDMETHODCALLTYPE GetLightEnable(DWORD, WINBOOL*) override;
-    HRESULT STDMETHODCALLTYPE SetClipPlane(DWORD, const float*) override;
-    HRESULT STDMETHODCALLTYPE GetClipPlane(DWORD, float*) override;
+    FAKE_REFUSED(GetTransform, (D3DTRANSFORMSTATETYPE, D3DMATRIX*))
+    FAKE_RECORDED(MultiplyTransform, (D3DTRANSFORMSTATETYPE, const D3DMATRIX*))
+    FAKE_RECORDED(SetViewport, (const D3DVIEWPORT9*))
+    FAKE_REFUSED(GetViewport, (D3DVIEWPORT9*))
+    FAKE_RECORDED(SetMaterial, (const D3DMATERIAL9*))
+    FAKE_REFUSED(GetMaterial, (D3DMATERIAL9*))
+    FAKE_RECORDED(SetLight, (DWORD, const D3DLIGHT9*))
+    FAKE_REFUSED(GetLight, (DWORD, D3DLIGHT9*))
+    FAKE_RECORDED(LightEnable, (DWORD, WINBOOL))
+    FAKE_REFUSED(GetLightEnable, (DWORD, WINBOOL*))
+    FAKE_RECORDED(SetClipPlane, (DWORD, const float*))
+    FAKE_REFUSED(GetClipPlane, (DWORD, float*))
     HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
-    HRESULT STDMETHODCALLTYPE GetRenderState(D3DRENDERSTATETYPE, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE CreateStateBlock(D3DSTATEBLOCKTYPE, IDirect3DStateBlock9**) override;
-    HRESULT STDMETHODCALLTYPE BeginStateBlock() override;
-    HRESULT STDMETHODCALLTYPE EndStateBlock(IDirect3DStateBlock9**) override;
-    HRESULT STDMETHODCALLTYPE SetClipStatus(const D3DCLIPSTATUS9*) override;
-    HRESULT STDMETHODCALLTYPE GetClipStatus(D3DCLIPSTATUS9*) override;
-    HRESULT STDMETHODCALLTYPE GetTexture(DWORD, IDirect3DBaseTexture9**) override;
-    HRESULT STDMETHODCALLTYPE SetTexture(DWORD, IDirect3DBaseTexture9*) override;
-    HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE,
-                                                   DWORD*) override;
-    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) override;
-    HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD) override;
-    HRESULT STDMETHODCALLTYPE ValidateDevice(DWORD*) override;
-    HRESULT STDMETHODCALLTYPE SetPaletteEntries(UINT, const PALETTEENTRY*) override;
-    HRESULT STDMETHODCALLTYPE GetPaletteEntries(UINT, PALETTEENTRY*) override;
-    HRESULT STDMETHODCALLTYPE SetCurrentTexturePalette(UINT) override;
-    HRESULT STDMETHODCALLTYPE GetCurrentTexturePalette(UINT*) override;
-    HRESULT STDMETHODCALLTYPE SetScissorRect(const RECT*) override;
-    HRESULT STDMETHODCALLTYPE GetScissorRect(RECT*) override;
-    HRESULT STDMETHODCALLTYPE SetSoftwareVertexProcessing(WINBOOL) override;
+    FAKE_REFUSED(GetRenderState, (D3DRENDERSTATETYPE, DWORD*))
+    FAKE_REFUSED(CreateStateBlock, (D3DSTATEBLOCKTYPE, IDirect3DStateBlock9**))
+    FAKE_RECORDED(BeginStateBlock, ())
+    FAKE_REFUSED(EndStateBlock, (IDirect3DStateBlock9**))
+    FAKE_RECORDED(SetClipStatus, (const D3DCLIPSTATUS9*))
+    FAKE_REFUSED(GetClipStatus, (D3DCLIPSTATUS9*))
+    FAKE_REFUSED(GetTexture, (DWORD, IDirect3DBaseTexture9**))
+    FAKE_RECORDED(SetTexture, (DWORD, IDirect3DBaseTexture9*))
+    FAKE_REFUSED(GetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD*))
+    FAKE_RECORDED(SetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD))
+    FAKE_REFUSED(GetSamplerState, (DWORD, D3DSAMPLERSTATETYPE, DWORD*))
+    FAKE_RECORDED(SetSamplerState, (DWORD, D3DSAMPLERSTATETYPE, DWORD))
+    FAKE_REFUSED(ValidateDevice, (DWORD*))
+    FAKE_RECORDED(SetPaletteEntries, (UINT, const PALETTEENTRY*))
+    FAKE_REFUSED(GetPaletteEntries, (UINT, PALETTEENTRY*))
+    FAKE_RECORDED(SetCurrentTexturePalette, (UINT))
+    FAKE_REFUSED(GetCurrentTexturePalette, (UINT*))
+    FAKE_RECORDED(SetScissorRect, (const RECT*))
+    FAKE_REFUSED(GetScissorRect, (RECT*))
+    FAKE_RECORDED(SetSoftwareVertexProcessing, (WINBOOL))
     WINBOOL STDMETHODCALLTYPE GetSoftwareVertexProcessing() override;
-    HRESULT STDMETHODCALLTYPE SetNPatchMode(float) override;
+    FAKE_RECORDED(SetNPatchMode, (float))
     float STDMETHODCALLTYPE GetNPatchMode() override;
     HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
                                             UINT primitiveCount) override;
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
                                                    UINT minVertexIndex, UINT vertexCount,
                                                    UINT startIndex, UINT primitiveCount) override;
-    HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT, const void*, UINT) override;
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT,
-                                                     const void*, D3DFORMAT, const void*,
-                                                     UINT) override;
-    HRESULT STDMETHODCALLTYPE ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*,
-                                              IDirect3DVertexDeclaration9*, DWORD) override;
+    FAKE_RECORDED(DrawPrimitiveUP, (D3DPRIMITIVETYPE, UINT, const void*, UINT))
+    FAKE_RECORDED(DrawIndexedPrimitiveUP,
+                  (D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT, const void*, UINT))
+    FAKE_REFUSED(ProcessVertices,
+                 (UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*, DWORD))
     HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(
         const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration) override;
     HRESULT STDMETHODCALLTYPE
     SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
-    HRESULT STDMETHODCALLTYPE GetVertexDeclaration(IDirect3DVertexDeclaration9**) override;
+    FAKE_REFUSED(GetVertexDeclaration, (IDirect3DVertexDeclaration9**))
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD fvf) override;
-    HRESULT STDMETHODCALLTYPE GetFVF(DWORD*) override;
+    FAKE_REFUSED(GetFVF, (DWORD*))
     HRESULT STDMETHODCALLTYPE CreateVertexShader(const DWORD* byteCode,
                                                  IDirect3DVertexShader9** shader) override;
     HRESULT STDMETHODCALLTYPE SetVertexShader(IDirect3DVertexShader9* shader) override;
-    HRESULT STDMETHODCALLTYPE GetVertexShader(IDirect3DVertexShader9**) override;
+    FAKE_REFUSED(GetVertexShader, (IDirect3DVertexShader9**))
     HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT, const float*, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT, float*, UINT) override;
-    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT, const int*, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetVertexShaderConstantI(UINT, int*, UINT) override;
-    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT, const WINBOOL*, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT, WINBOOL*, UINT) override;
+    FAKE_REFUSED(GetVertexShaderConstantF, (UINT, float*, UINT))
+    FAKE_RECORDED(SetVertexShaderConstantI, (UINT, const int*, UINT))
+    FAKE_REFUSED(GetVertexShaderConstantI, (UINT, int*, UINT))
+    FAKE_RECORDED(SetVertexShaderConstantB, (UINT, const WINBOOL*, UINT))
+    FAKE_REFUSED(GetVertexShaderConstantB, (UINT, WINBOOL*, UINT))
     HRESULT STDMETHODCALLTYPE SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
                                               UINT offset, UINT stride) override;
-    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*,
-                                              UINT*) override;
-    HRESULT STDMETHODCALLTYPE SetStreamSourceFreq(UINT, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetStreamSourceFreq(UINT, UINT*) override;
+    FAKE_REFUSED(GetStreamSource, (UINT, IDirect3DVertexBuffer9**, UINT*, UINT*))
+    FAKE_RECORDED(SetStreamSourceFreq, (UINT, UINT))
+    FAKE_REFUSED(GetStreamSourceFreq, (UINT, UINT*))
     HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9* buffer) override;
-    HRESULT STDMETHODCALLTYPE GetIndices(IDirect3DIndexBuffer9**) override;
+    FAKE_REFUSED(GetIndices, (IDirect3DIndexBuffer9**))
     HRESULT STDMETHODCALLTYPE CreatePixelShader(const DWORD* byteCode,
                                                 IDirect3DPixelShader9** shader) override;
     HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9* shader) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShader(IDirect3DPixelShader9**) override;
+    FAKE_REFUSED(GetPixelShader, (IDirect3DPixelShader9**))
     HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT, const float*, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT, float*, UINT) override;
-    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT, const int*, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantI(UINT, int*, UINT) override;
-    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT, const WINBOOL*, UINT) override;
-    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantB(UINT, WINBOOL*, UINT) override;
-    HRESULT STDMETHODCALLTYPE DrawRectPatch(UINT, const float*, const D3DRECTPATCH_INFO*) override;
-    HRESULT STDMETHODCALLTYPE DrawTriPatch(UINT, const float*, const D3DTRIPATCH_INFO*) override;
-    HRESULT STDMETHODCALLTYPE DeletePatch(UINT) override;
-    HRESULT STDMETHODCALLTYPE CreateQuery(D3DQUERYTYPE, IDirect3DQuery9**) override;
+    FAKE_REFUSED(GetPixelShaderConstantF, (UINT, float*, UINT))
+    FAKE_RECORDED(SetPixelShaderConstantI, (UINT, const int*, UINT))
+    FAKE_REFUSED(GetPixelShaderConstantI, (UINT, int*, UINT))
+    FAKE_RECORDED(SetPixelShaderConstantB, (UINT, const WINBOOL*, UINT))
+    FAKE_REFUSED(GetPixelShaderConstantB, (UINT, WINBOOL*, UINT))
+    FAKE_REFUSED(DrawRectPatch, (UINT, const float*, const D3DRECTPATCH_INFO*))
+    FAKE_REFUSED(DrawTriPatch, (UINT, const float*, const D3DTRIPATCH_INFO*))
+    FAKE_REFUSED(DeletePatch, (UINT))
+    FAKE_REFUSED(CreateQuery, (D3DQUERYTYPE, IDirect3DQuery9**))
 
 protected:
     std::string Prefix() const override { return ""; }
