@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "graphics/back_buffer.h"
+
 namespace {
 
 const char* const className = "Bench Window Class";
@@ -44,8 +46,8 @@ HWND CreateBenchWindow(HINSTANCE instance, const char* title, int showCommand) {
     GetWindowRect(window, &windowRect);
     GetClientRect(window, &clientRect);
     MoveWindow(window, windowRect.left, windowRect.top,
-               (windowRect.right - windowRect.left) - clientRect.right + 800,
-               (windowRect.bottom - windowRect.top) - clientRect.bottom + 600, TRUE);
+               (windowRect.right - windowRect.left) - clientRect.right + backBufferWidth,
+               (windowRect.bottom - windowRect.top) - clientRect.bottom + backBufferHeight, TRUE);
     ShowWindow(window, showCommand);
     return window;
 }
@@ -57,8 +59,8 @@ IDirect3DDevice9* CreateBenchDevice(HWND window, IDirect3D9** direct3D) {
         return nullptr;
     }
     D3DPRESENT_PARAMETERS parameters = {};
-    parameters.BackBufferWidth = 800;
-    parameters.BackBufferHeight = 600;
+    parameters.BackBufferWidth = backBufferWidth;
+    parameters.BackBufferHeight = backBufferHeight;
     parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
     parameters.BackBufferCount = 1;
     parameters.MultiSampleType = D3DMULTISAMPLE_NONE;
